@@ -1,0 +1,55 @@
+# Test helpers shared by every folder.
+#
+#   kelvane_add_test(NAME <target> SOURCES <files...> [LIBS <libs...>])
+#       A GoogleTest program, registered with CTest as one test. Under the
+#       win64 preset CTest runs it under wine64 (the cross-compiling emulator).
+#   kelvane_add_fuzzer(NAME <target> SOURCES <files...> [LIBS <libs...>] [SEEDS <dir>])
+#       A libFuzzer target, built only with KELVANE_FUZZ (clang), with a
+#       five-second smoke run registered as a test. SEEDS names a seed folder.
+
+if(KELVANE_BUILD_TESTS)
+  enable_testing()
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads ${WIN32} CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+  if(WIN32)
+    set(KELVANE_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+    set(CMAKE_CROSSCOMPILING_EMULATOR
+        ${CMAKE_COMMAND} -E env KELVANE_WINEPREFIX=${KELVANE_WINEPREFIX}
+        ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh)
+  endif()
+endif()
+
+function(kelvane_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT KELVANE_BUILD_TESTS)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest_main)
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1)
+  set_tests_properties(${T_NAME} PROPERTIES
+      ENVIRONMENT "KELVANE_SOURCE_DIR=${CMAKE_SOURCE_DIR};KELVANE_BINARY_DIR=${CMAKE_BINARY_DIR}")
+endfunction()
+
+function(kelvane_add_fuzzer)
+  cmake_parse_arguments(F "" "NAME;SEEDS" "SOURCES;LIBS" ${ARGN})
+  if(NOT KELVANE_FUZZ)
+    return()
+  endif()
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  # A smoke run of a few seconds belongs to the test suite; new inputs go to
+  # a corpus in the build tree, never into the checked-in seeds.
+  set(corpus ${CMAKE_BINARY_DIR}/fuzz/corpus-${F_NAME})
+  file(MAKE_DIRECTORY ${corpus})
+  add_test(NAME ${F_NAME}_smoke
+           COMMAND ${F_NAME} -max_total_time=5 -seed=1 -print_final_stats=1 ${corpus} ${F_SEEDS})
+endfunction()

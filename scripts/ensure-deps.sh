@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs, when missing, what building and testing need on Debian.
+set -euo pipefail
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+for pkg in cmake ninja-build g++ clang libclang-rt-dev googletest zlib1g-dev \
+           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 \
+           libz-mingw-w64-dev wine64 wine xvfb python3 unzip; do
+  have_pkg "$pkg" || need+=("$pkg")
+done
+
+if [ ${#need[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq || true
+  $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
