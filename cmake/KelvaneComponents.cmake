@@ -1,4 +1,4 @@
-# Test helpers shared by every folder.
+# Test and component helpers shared by every folder.
 #
 #   kelvane_add_test(NAME <target> SOURCES <files...> [LIBS <libs...>])
 #       A GoogleTest program, registered with CTest as one test. Under the
@@ -52,4 +52,62 @@ function(kelvane_add_fuzzer)
   file(MAKE_DIRECTORY ${corpus})
   add_test(NAME ${F_NAME}_smoke
            COMMAND ${F_NAME} -max_total_time=5 -seed=1 -print_final_stats=1 ${corpus} ${F_SEEDS})
+endfunction()
+
+# kelvane_add_component(NAME <library> [DEPS <libs...>] [TEST_DEPS <libs...>])
+#   One folder, one static library, found by file name so that adding a file
+#   needs no edit here:
+#     x.cpp            portable source of the library
+#     x_win.cpp        Windows half, built only for Windows
+#     x_test.cpp       unit test, into the folder's test program <library>_tests
+#     x_test_win.cpp   test that needs the real Windows API (runs under wine64)
+#     x_fuzz.cpp       libFuzzer target <library>_<x>_fuzz, seeds in fuzz-seeds/x/
+function(kelvane_add_component)
+  cmake_parse_arguments(C "" "NAME" "DEPS;TEST_DEPS" ${ARGN})
+  file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  set(lib_sources)
+  set(test_sources)
+  set(fuzz_sources)
+  foreach(f IN LISTS all)
+    if(f MATCHES "_test_win\\.cpp$")
+      if(WIN32)
+        list(APPEND test_sources ${f})
+      endif()
+    elseif(f MATCHES "_test\\.cpp$")
+      list(APPEND test_sources ${f})
+    elseif(f MATCHES "_fuzz\\.cpp$")
+      list(APPEND fuzz_sources ${f})
+    elseif(f MATCHES "_win\\.cpp$")
+      if(WIN32)
+        list(APPEND lib_sources ${f})
+      endif()
+    else()
+      list(APPEND lib_sources ${f})
+    endif()
+  endforeach()
+
+  if(lib_sources)
+    add_library(${C_NAME} STATIC ${lib_sources})
+  else()
+    add_library(${C_NAME} INTERFACE)
+  endif()
+  set(scope PUBLIC)
+  if(NOT lib_sources)
+    set(scope INTERFACE)
+  endif()
+  target_include_directories(${C_NAME} ${scope} ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${C_NAME} ${scope} ${C_DEPS})
+
+  if(test_sources)
+    kelvane_add_test(NAME ${C_NAME}_tests SOURCES ${test_sources} LIBS ${C_NAME} ${C_TEST_DEPS})
+  endif()
+  foreach(f IN LISTS fuzz_sources)
+    get_filename_component(stem ${f} NAME_WE)
+    string(REGEX REPLACE "_fuzz$" "" stem ${stem})
+    set(seeds)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz-seeds/${stem})
+      set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/fuzz-seeds/${stem})
+    endif()
+    kelvane_add_fuzzer(NAME ${C_NAME}_${stem}_fuzz SOURCES ${f} LIBS ${C_NAME} SEEDS ${seeds})
+  endforeach()
 endfunction()
