@@ -54,7 +54,8 @@ function(kelvane_add_fuzzer)
            COMMAND ${F_NAME} -max_total_time=5 -seed=1 -print_final_stats=1 ${corpus} ${F_SEEDS})
 endfunction()
 
-# kelvane_add_component(NAME <library> [DEPS <libs...>] [TEST_DEPS <libs...>])
+# kelvane_add_component(NAME <library> [DEPS <libs...>] [TEST_DEPS <libs...>]
+#                       [EXCLUDE <files...>])
 #   One folder, one static library, found by file name so that adding a file
 #   needs no edit here:
 #     x.cpp            portable source of the library
@@ -62,9 +63,13 @@ endfunction()
 #     x_test.cpp       unit test, into the folder's test program <library>_tests
 #     x_test_win.cpp   test that needs the real Windows API (runs under wine64)
 #     x_fuzz.cpp       libFuzzer target <library>_<x>_fuzz, seeds in fuzz-seeds/x/
+#   EXCLUDE names files of the folder that belong to something else (a program).
 function(kelvane_add_component)
-  cmake_parse_arguments(C "" "NAME" "DEPS;TEST_DEPS" ${ARGN})
+  cmake_parse_arguments(C "" "NAME" "DEPS;TEST_DEPS;EXCLUDE" ${ARGN})
   file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(x IN LISTS C_EXCLUDE)
+    list(REMOVE_ITEM all ${CMAKE_CURRENT_SOURCE_DIR}/${x})
+  endforeach()
   set(lib_sources)
   set(test_sources)
   set(fuzz_sources)
