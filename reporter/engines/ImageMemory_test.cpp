@@ -1,0 +1,235 @@
+// Layout, headers and exports of real 32-bit images, checked against
+// i686-w64-mingw32-objdump. Native only: the oracle is a Linux program.
+#ifndef _WIN32
+#include "reporter/engines/ImageMemory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "common/Utf.h"
+#include "reporter/engines/Exports.h"
+#include "reporter/engines/TestImages.h"
+
+namespace ruvex {
+namespace {
+
+using testing::CommandOutput;
+using testing::FindTestImage;
+
+const char* const kImages[] = {"kernel32.dll", "ntdll.dll", "msvcrt.dll", "user32.dll",
+                               "comctl32.dll", "ws2_32.dll", "dwmapi.dll", "dsquery.dll"};
+
+std::vector<std::uint8_t> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(in.tellg()));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
+}
+
+struct TObjdumpSection {
+  std::string name;
+  std::uint64_t size, vma, fileOffset;
+  bool contents;
+};
+
+std::vector<TObjdumpSection> ObjdumpSections(const std::string& path) {
+  std::vector<TObjdumpSection> out;
+  std::istringstream lines(CommandOutput("i686-w64-mingw32-objdump -h '" + path + "'"));
+  const std::regex row(R"(^\s*\d+\s+(\S+)\s+([0-9a-f]+)\s+([0-9a-f]+)\s+[0-9a-f]+\s+([0-9a-f]+)\s+2\*\*\d+)");
+  std::string line, flags;
+  std::smatch m;
+  while (std::getline(lines, line)) {
+    if (!std::regex_search(line, m, row)) continue;
+    std::getline(lines, flags);
+    out.push_back({m[1], std::stoull(m[2], nullptr, 16), std::stoull(m[3], nullptr, 16),
+                   std::stoull(m[4], nullptr, 16), flags.find("CONTENTS") != std::string::npos});
+  }
+  return out;
+}
+
+std::map<std::string, std::string> ObjdumpHeaderFields(const std::string& path) {
+  std::map<std::string, std::string> out;
+  std::istringstream lines(CommandOutput("i686-w64-mingw32-objdump -p '" + path + "'"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    std::string key, value;
+    if (words >> key >> value) out.emplace(key, value);
+  }
+  return out;
+}
+
+struct TObjdumpExports {
+  std::map<std::uint32_t, std::pair<std::uint32_t, std::string>> byOrdinal;  // rva, forwarder
+  std::map<std::uint32_t, std::string> nameByIndex;
+  std::uint32_t base = 0;
+};
+
+TObjdumpExports ObjdumpExports(const std::string& path) {
+  TObjdumpExports out;
+  std::istringstream lines(CommandOutput("i686-w64-mingw32-objdump -p '" + path + "'"));
+  const std::regex entry(R"(^\s*\[\s*(\d+)\] \+base\[\s*(\d+)\] ([0-9a-f]+) (Export|Forwarder) RVA(?: -- (.*))?)");
+  const std::regex name(R"(^\s*\[\s*(\d+)\] (\S.*)$)");
+  std::string line;
+  std::smatch m;
+  bool inNames = false;
+  while (std::getline(lines, line)) {
+    if (line.rfind("[Ordinal/Name Pointer] Table", 0) == 0) {
+      inNames = true;
+    } else if (inNames && std::regex_search(line, m, name)) {
+      out.nameByIndex[std::stoul(m[1])] = m[2];
+    } else if (inNames && !line.empty() && line[0] != '\t') {
+      inNames = false;
+    } else if (std::regex_search(line, m, entry)) {
+      out.byOrdinal[std::stoul(m[2])] = {static_cast<std::uint32_t>(std::stoul(m[3], nullptr, 16)),
+                                         m[5].matched ? std::string(m[5]) : std::string()};
+      out.base = std::stoul(m[2]) - std::stoul(m[1]);
+    }
+  }
+  return out;
+}
+
+TEST(ImageMemoryReal, SectionsHoldTheFileBytesAtTheirAddresses) {
+  for (const char* name : kImages) {
+    SCOPED_TRACE(name);
+    std::string path, error;
+    ASSERT_TRUE(FindTestImage(name, path));
+    TImageMemory memory;
+    ASSERT_TRUE(memory.AddImageFile(path, &error)) << error;
+    const std::vector<std::uint8_t> file = FileBytes(path);
+    const auto sections = ObjdumpSections(path);
+    ASSERT_FALSE(sections.empty());
+    for (const TObjdumpSection& s : sections) {
+      SCOPED_TRACE(s.name);
+      std::vector<std::uint8_t> laid(s.size);
+      ASSERT_TRUE(memory.Read(s.vma, laid.data(), laid.size()));
+      const auto region = memory.RegionAt(s.vma);
+      ASSERT_TRUE(region);
+      EXPECT_EQ(region->allocationBase, memory.Modules().front().base);
+      if (!s.contents) {
+        EXPECT_EQ(laid, std::vector<std::uint8_t>(laid.size(), 0));
+        continue;
+      }
+      ASSERT_LE(s.fileOffset + s.size, file.size());
+      EXPECT_EQ(std::memcmp(laid.data(), file.data() + s.fileOffset, laid.size()), 0);
+    }
+  }
+}
+
+TEST(ImageMemoryReal, HeadersAgreeWithObjdumpForOwnAndForeignImages) {
+  std::vector<std::string> paths;
+  for (const char* name : kImages) {
+    std::string path;
+    ASSERT_TRUE(FindTestImage(name, path));
+    paths.push_back(path);
+  }
+  if (const std::string own = testing::OwnWin32Program(); !own.empty()) paths.push_back(own);
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    TImageMemory memory;
+    ASSERT_TRUE(memory.AddImageFile(path));
+    const auto fields = ObjdumpHeaderFields(path);
+    const Address base = memory.Modules().front().base;
+    const auto headers = ImageNtHeaders(memory, base);
+    ASSERT_TRUE(headers);
+    EXPECT_FALSE(headers->pe32Plus);
+    EXPECT_EQ(headers->machine, kMachineI386);
+    EXPECT_EQ(headers->imageBase, std::stoull(fields.at("ImageBase"), nullptr, 16));
+    EXPECT_EQ(ImageSize(*headers), std::stoul(fields.at("SizeOfImage"), nullptr, 16));
+    EXPECT_EQ(headers->addressOfEntryPoint, std::stoul(fields.at("AddressOfEntryPoint"), nullptr, 16));
+    EXPECT_EQ(headers->sections.size(), ObjdumpSections(path).size());
+    // RvaToFileOffset maps every section start back to its raw data.
+    for (const TObjdumpSection& s : ObjdumpSections(path)) {
+      if (!s.contents) continue;
+      EXPECT_EQ(RvaToFileOffset(*headers, static_cast<std::uint32_t>(s.vma - base)), s.fileOffset) << s.name;
+    }
+  }
+}
+
+TEST(ImageMemoryReal, ExportTablesAgreeWithObjdump) {
+  std::size_t compared = 0, nameless = 0, forwarders = 0;
+  for (const char* name : kImages) {
+    SCOPED_TRACE(name);
+    std::string path;
+    ASSERT_TRUE(FindTestImage(name, path));
+    TImageMemory memory;
+    ASSERT_TRUE(memory.AddImageFile(path));
+    const Address base = memory.Modules().front().base;
+    const TObjdumpExports expected = ObjdumpExports(path);
+    std::map<std::uint32_t, std::pair<std::uint32_t, std::string>> nonEmpty;
+    for (const auto& [ordinal, entry] : expected.byOrdinal)
+      if (entry.first != 0) nonEmpty[ordinal] = entry;
+
+    const std::vector<TExport> exports = ListExports(memory, base);
+    ASSERT_EQ(exports.size(), nonEmpty.size());
+    for (const TExport& e : exports) {
+      ASSERT_TRUE(nonEmpty.count(e.ordinal)) << e.ordinal;
+      EXPECT_EQ(e.rva, nonEmpty[e.ordinal].first);
+      EXPECT_EQ(e.forwarder, nonEmpty[e.ordinal].second);
+      const auto it = expected.nameByIndex.find(e.ordinal - expected.base);
+      EXPECT_EQ(e.name, it == expected.nameByIndex.end() ? std::string() : it->second);
+      // The reverse lookups scan the whole table: a sample keeps this quick.
+      if (e.forwarder.empty() && (e.name.empty() || compared % 8 == 0)) {
+        // The reverse lookup names the first export with that entry.
+        const std::u16string shown = ExportName(memory, base, base + e.rva, false);
+        if (e.name.empty() && shown[0] == u'#') {
+          ++nameless;
+          EXPECT_EQ(shown, kelvane::U16("#" + std::to_string(e.ordinal)));
+        }
+        if (!e.name.empty()) {
+          EXPECT_EQ(ImageProcAddress(memory, memory, base, e.name, false), base + e.rva);
+        }
+      }
+      if (!e.forwarder.empty()) ++forwarders;
+      ++compared;
+    }
+  }
+  std::printf("exports compared with objdump: %zu (%zu shown by ordinal, %zu forwarders)\n", compared, nameless,
+              forwarders);
+  EXPECT_GT(nameless, 0u);
+  EXPECT_GT(forwarders, 0u);
+}
+
+TEST(ImageMemoryReal, ForwardersResolveIntoTheLoadedTargetModule) {
+  TImageMemory memory;
+  for (const char* name : {"kernel32.dll", "kernelbase.dll", "ntdll.dll"}) {
+    std::string path, error;
+    ASSERT_TRUE(FindTestImage(name, path));
+    ASSERT_TRUE(memory.AddImageFile(path, &error)) << error;
+  }
+  const Address kernel32 = memory.Modules()[0].base;
+  std::size_t resolved = 0, unresolved = 0;
+  for (const TExport& e : ListExports(memory, kernel32)) {
+    if (e.forwarder.empty()) continue;
+    const auto address = ResolveExport(memory, memory, kernel32, e.rva);
+    const std::string target = e.forwarder.substr(0, e.forwarder.find('.'));
+    const bool loaded = target == "kernelbase" || target == "ntdll" || target == "KERNELBASE" || target == "NTDLL";
+    if (!loaded) {
+      ++unresolved;
+      continue;
+    }
+    ASSERT_TRUE(address) << e.forwarder;
+    const auto module = ModuleOfAddress(memory, memory, *address);
+    ASSERT_TRUE(module);
+    EXPECT_NE(module->base, kernel32);
+    // The chain ends at a plain export of the module it lands in.
+    EXPECT_FALSE(ExportName(memory, module->base, *address, false).empty()) << e.forwarder;
+    if (!e.name.empty()) {
+      EXPECT_EQ(ImageProcAddress(memory, memory, kernel32, e.name, false), address);
+    }
+    ++resolved;
+  }
+  std::printf("kernel32 forwarders: %zu resolved into kernelbase/ntdll, %zu to modules not loaded\n", resolved,
+              unresolved);
+  EXPECT_GT(resolved, 100u);
+}
+
+}  // namespace
+}  // namespace ruvex
+#endif
