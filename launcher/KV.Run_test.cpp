@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Format.h"
 #include "common/Utf.h"
 #include "launcher/KV.Work.h"
 #include "launcher/Web.Custom.KVIni.h"
@@ -162,7 +163,8 @@ TEST_F(LaunchTest, DebugManagerReceivesTheTargetAndTheBrowserValue) {
   }
   platform.processes.clear();
   Launch(static_cast<BrowserKind>(200), manager);  // unknown values reach the manager unchanged
-  EXPECT_EQ(CommandLines().at(0).substr(CommandLines().at(0).size() - 12), u" /browser:200");
+  EXPECT_EQ(CommandLines(), std::vector<std::u16string>{u"C:\\Dbg\\DbgManager.exe /url:\"" + std::u16string(kTarget) +
+                                                        u"\" /browser:200"});
 }
 
 TEST_F(LaunchTest, MissingDebugManagerStopsEverything) {
