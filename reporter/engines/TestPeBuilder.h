@@ -91,7 +91,8 @@ class TPeBuilder {
     sections.push_back({".edata", rva, d, 0x40000040});
   }
 
-  // Adds a resource section at `rva`, one language (0x409) per resource.
+  // Adds a resource section at `rva`, one language (0x409) per resource,
+  // resources of the same type under one type entry.
   void AddResources(std::uint32_t rva, const std::vector<TTestResource>& resources) {
     std::vector<std::uint8_t> d;
     auto directory = [&](std::size_t namedCount, std::size_t idCount) {
@@ -105,36 +106,42 @@ class TPeBuilder {
       const std::size_t at = d.size();
       Put16(d, at, static_cast<std::uint32_t>(s.size()));
       for (std::size_t i = 0; i < s.size(); ++i) Put16(d, at + 2 + 2 * i, s[i]);
+      d.resize((d.size() + 3) & ~std::size_t{3}, 0);
       return static_cast<std::uint32_t>(at) | 0x80000000u;
     };
-    // One type per resource keeps the builder short; lookups still walk
-    // every level.
-    const std::size_t rootEntries = directory(0, resources.size());
-    Put16(d, 12, 0);
-    Put16(d, 14, 0);
-    std::size_t namedTypes = 0;
-    for (const auto& r : resources) namedTypes += r.typeName.empty() ? 0 : 1;
-    Put16(d, 12, static_cast<std::uint32_t>(namedTypes));
-    Put16(d, 14, static_cast<std::uint32_t>(resources.size() - namedTypes));
-    for (std::size_t i = 0; i < resources.size(); ++i) {
-      const TTestResource& r = resources[i];
+    auto sameType = [](const TTestResource& a, const TTestResource& b) {
+      return a.typeName == b.typeName && (!a.typeName.empty() || a.typeId == b.typeId);
+    };
+    std::vector<std::vector<const TTestResource*>> types;
+    for (const auto& r : resources) {
+      auto it = std::find_if(types.begin(), types.end(), [&](const auto& t) { return sameType(*t[0], r); });
+      if (it == types.end())
+        types.push_back({&r});
+      else
+        it->push_back(&r);
+    }
+    const std::size_t rootEntries = directory(0, types.size());  // counts only matter in sum here
+    for (std::size_t t = 0; t < types.size(); ++t) {
+      const TTestResource& first = *types[t][0];
       const std::size_t nameDir = d.size();
-      const std::size_t nameEntries = directory(r.name.empty() ? 0 : 1, r.name.empty() ? 1 : 0);
-      const std::size_t langDir = d.size();
-      const std::size_t langEntries = directory(0, 1);
-      const std::size_t dataEntry = d.size();
-      d.resize(dataEntry + 16, 0);
-      const std::size_t bytesAt = (d.size() + 3) & ~std::size_t{3};
-      d.resize(bytesAt, 0);
-      d.insert(d.end(), r.bytes.begin(), r.bytes.end());
-      Put32(d, dataEntry, rva + static_cast<std::uint32_t>(bytesAt));
-      Put32(d, dataEntry + 4, static_cast<std::uint32_t>(r.bytes.size()));
-      Put32(d, langEntries, 0x409);
-      Put32(d, langEntries + 4, static_cast<std::uint32_t>(dataEntry));
-      Put32(d, nameEntries, r.name.empty() ? r.nameId : nameString(r.name));
-      Put32(d, nameEntries + 4, static_cast<std::uint32_t>(langDir) | 0x80000000u);
-      Put32(d, rootEntries + 8 * i, r.typeName.empty() ? r.typeId : nameString(r.typeName));
-      Put32(d, rootEntries + 8 * i + 4, static_cast<std::uint32_t>(nameDir) | 0x80000000u);
+      const std::size_t nameEntries = directory(0, types[t].size());
+      Put32(d, rootEntries + 8 * t, first.typeName.empty() ? first.typeId : nameString(first.typeName));
+      Put32(d, rootEntries + 8 * t + 4, static_cast<std::uint32_t>(nameDir) | 0x80000000u);
+      for (std::size_t i = 0; i < types[t].size(); ++i) {
+        const TTestResource& r = *types[t][i];
+        const std::size_t langDir = d.size();
+        const std::size_t langEntries = directory(0, 1);
+        const std::size_t dataEntry = d.size();
+        d.resize(dataEntry + 16, 0);
+        d.insert(d.end(), r.bytes.begin(), r.bytes.end());
+        d.resize((d.size() + 3) & ~std::size_t{3}, 0);
+        Put32(d, dataEntry, rva + static_cast<std::uint32_t>(dataEntry + 16));
+        Put32(d, dataEntry + 4, static_cast<std::uint32_t>(r.bytes.size()));
+        Put32(d, langEntries, 0x409);
+        Put32(d, langEntries + 4, static_cast<std::uint32_t>(dataEntry));
+        Put32(d, nameEntries + 8 * i, r.name.empty() ? r.nameId : nameString(r.name));
+        Put32(d, nameEntries + 8 * i + 4, static_cast<std::uint32_t>(langDir) | 0x80000000u);
+      }
     }
     directories[2][0] = rva;
     directories[2][1] = static_cast<std::uint32_t>(d.size());
