@@ -1,0 +1,102 @@
+#pragma once
+// Real 32-bit code for the oracle tests: the .text section of a PE file as
+// objdump sees it (address, file offset, size), and objdump's own linear
+// disassembly of it.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace ruvex::oracle {
+
+inline std::string SourceDir() {
+  const char* dir = std::getenv("KELVANE_SOURCE_DIR");
+  return dir ? dir : ".";
+}
+inline std::string BinaryDir() {
+  const char* dir = std::getenv("KELVANE_BINARY_DIR");
+  return dir ? dir : ".";
+}
+inline bool Exists(const std::string& path) { return std::ifstream(path, std::ios::binary).good(); }
+
+// The real images the tests read: the project's own 32-bit program and a
+// few of the i386 DLLs that scripts/fetch-test-images.sh unpacks.
+inline std::vector<std::string> RealImages() {
+  std::vector<std::string> paths;
+  std::string own = SourceDir() + "/build/win32/bin/Kelvane.exe";
+  if (Exists(own)) paths.push_back(own);
+  for (const char* dll : {"msvcrt.dll", "ntdll.dll", "user32.dll", "gdi32.dll"})
+    paths.push_back(SourceDir() + "/build/test-images/i386-windows/" + dll);
+  return paths;
+}
+
+inline std::string RunToText(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[65536];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+struct TSection {
+  std::uint64_t address = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+// The .text section, located by `objdump -h` and read from the file.
+inline bool ReadTextSection(const std::string& path, TSection& section) {
+  std::istringstream headers(RunToText("i686-w64-mingw32-objdump -h '" + path + "' 2>/dev/null"));
+  std::string line;
+  while (std::getline(headers, line)) {
+    std::istringstream fields(line);
+    std::string index, name, size, vma, lma, offset;
+    if (!(fields >> index >> name >> size >> vma >> lma >> offset) || name != ".text") continue;
+    section.address = std::stoull(vma, nullptr, 16);
+    std::ifstream file(path, std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(std::stoull(offset, nullptr, 16)));
+    section.bytes.resize(std::stoull(size, nullptr, 16));
+    file.read(reinterpret_cast<char*>(section.bytes.data()), static_cast<std::streamsize>(section.bytes.size()));
+    return file.gcount() == static_cast<std::streamsize>(section.bytes.size());
+  }
+  return false;
+}
+
+struct TObjdumpInstr {
+  std::uint64_t address = 0;
+  unsigned length = 0;
+  std::string text;  // "call   401000 <_foo>" in Intel syntax
+};
+
+inline std::vector<TObjdumpInstr> ObjdumpText(const std::string& path) {
+  std::vector<TObjdumpInstr> list;
+  std::istringstream lines(RunToText("i686-w64-mingw32-objdump -d -M intel --insn-width=16 -j .text '" + path +
+                                     "' 2>/dev/null"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::size_t colon = line.find(":\t");
+    if (colon == std::string::npos || colon == 0) continue;
+    char* end = nullptr;
+    std::uint64_t address = std::strtoull(line.c_str(), &end, 16);
+    if (end != line.c_str() + colon) continue;
+    std::size_t tab = line.find('\t', colon + 2);
+    std::string bytes = line.substr(colon + 2, tab == std::string::npos ? std::string::npos : tab - colon - 2);
+    TObjdumpInstr instr;
+    instr.address = address;
+    std::istringstream hex(bytes);
+    std::string b;
+    while (hex >> b) ++instr.length;
+    if (tab != std::string::npos) instr.text = line.substr(tab + 1);
+    if (instr.length) list.push_back(instr);
+  }
+  return list;
+}
+
+}  // namespace ruvex::oracle
