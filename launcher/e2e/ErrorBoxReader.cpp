@@ -41,15 +41,20 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring output = argv[2];
   const DWORD waitMs = static_cast<DWORD>(_wtoi(argv[3]));
 
+  // The window may be found before its controls have their texts: wait for
+  // the text and the button as well.
   HWND box = nullptr;
-  for (DWORD waited = 0; !box && waited < waitMs; waited += 50) {
+  Found found;
+  for (DWORD waited = 0; waited < waitMs; waited += 50) {
     box = FindWindowW(nullptr, title.c_str());
-    if (!box) Sleep(50);
+    if (box) {
+      found = Found{};
+      EnumChildWindows(box, CollectChild, reinterpret_cast<LPARAM>(&found));
+      if (!found.texts.empty() && found.okButton) break;
+    }
+    Sleep(50);
   }
   if (!box) return 1;
-
-  Found found;
-  EnumChildWindows(box, CollectChild, reinterpret_cast<LPARAM>(&found));
   HANDLE file = CreateFileW(output.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     DWORD written = 0;

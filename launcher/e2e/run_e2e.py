@@ -375,13 +375,21 @@ def main():
         run_case(wine, failures, Case("default-current-choice", "URL=localhost:8000",
                                       [record(OPERA, f"{OPERA} " + TARGET, 1)]), configs, records_root)
 
+        # Edge registered, its executable gone: the shell gets Edge's protocol.
+        wine.reg("add", "HKCR\\MSEdgeHTM\\shell\\open\\command", "/ve", "/d", f'"{E2E}\\gone\\msedge.exe" %1', "/f")
+        wine.reg("add", "HKCR\\microsoft-edge", "/v", "URL Protocol", "/d", "", "/f")
+        wine.reg("add", "HKCR\\microsoft-edge\\shell\\open\\command", "/ve", "/d", f'"{SHELL}" "%1"', "/f")
+        run_case(wine, failures, Case("edge-protocol", "URL=localhost:8000\nBrowser=5\nDebug=1",
+                                      [record(SHELL, f'"{SHELL}" "microsoft-edge:{TARGET}"', None)]),
+                 configs, records_root)
+
         silent.append(check_error_box(wine, failures, args, configs, records_root))
         for folder in silent:
             left = read_records(folder, 0, 0)
             failures.check(not left, f"{folder.name}: started {left}, expected nothing")
     finally:
         wine.kill_server()
-    count = len(launch_cases()) + 5
+    count = len(launch_cases()) + 6
     print(f"{count} end-to-end cases in {time.monotonic() - started:.1f} s, {len(failures.messages)} failures")
     return 1 if failures.messages else 0
 
