@@ -1,0 +1,10 @@
+// Without the Windows API there is no screen to capture.
+#ifndef _WIN32
+#include "reporter/imaging/ScreenCapture.h"
+
+namespace ruvex {
+
+PNVBitmap TakeScreenShot(bool, bool) { return nullptr; }
+
+}  // namespace ruvex
+#endif
