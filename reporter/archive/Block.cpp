@@ -3,6 +3,8 @@
 #include "reporter/archive/Crc32.h"
 #include "reporter/archive/Deflate.h"
 
+#include <new>
+
 namespace ruvex {
 namespace {
 
@@ -19,15 +21,18 @@ std::uint64_t GetLittleEndian(std::string_view in, std::size_t offset, int bytes
 }  // namespace
 
 std::string PackBlock(std::string_view data, bool keepOnlyIfSmaller) {
-  auto stream = DeflateRaw(data);
-  if (!stream) return {};
-  if (keepOnlyIfSmaller && stream->size() + kBlockHeaderSize >= data.size()) return {};
-  std::string block;
-  block.reserve(kBlockHeaderSize + stream->size());
-  PutLittleEndian(block, data.size(), 8);
-  PutLittleEndian(block, Crc32Of(data.data(), data.size()), 4);
-  block += *stream;
-  return block;
+  std::optional<std::string> block;
+  try {
+    block = TRawDeflater().Deflate(data, kBlockHeaderSize);
+  } catch (const std::bad_alloc&) {
+  }
+  if (!block) return {};
+  if (keepOnlyIfSmaller && block->size() >= data.size()) return {};
+  std::string header;
+  PutLittleEndian(header, data.size(), 8);
+  PutLittleEndian(header, Crc32Of(data.data(), data.size()), 4);
+  block->replace(0, kBlockHeaderSize, header);
+  return std::move(*block);
 }
 
 std::optional<std::string> TryUnpackBlock(std::string_view block) {

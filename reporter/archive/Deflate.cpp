@@ -50,7 +50,7 @@ std::optional<std::string> DeflateRaw(std::string_view data, int level) {
   }
 }
 
-std::optional<std::string> TRawDeflater::Deflate(std::string_view data) {
+std::optional<std::string> TRawDeflater::Deflate(std::string_view data, std::size_t headroom) {
   try {
     TState& s = *state_;
     if (!s.open || deflateReset(&s.z) != Z_OK) return std::nullopt;
@@ -59,8 +59,8 @@ std::optional<std::string> TRawDeflater::Deflate(std::string_view data) {
     const std::uint64_t bound = static_cast<std::uint64_t>(data.size()) +
                                 (data.size() >> 12) + (data.size() >> 14) + (data.size() >> 25) + 64;
     if (bound > std::numeric_limits<std::size_t>::max() / 2) return std::nullopt;
-    std::string out(static_cast<std::size_t>(bound), '\0');
-    std::size_t inPos = 0, outPos = 0;
+    std::string out(static_cast<std::size_t>(bound) + headroom, '\0');
+    std::size_t inPos = 0, outPos = headroom;
     for (;;) {
       s.z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + inPos));
       s.z.avail_in = SliceOf(data.size() - inPos);

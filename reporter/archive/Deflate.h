@@ -24,7 +24,8 @@ class TRawDeflater {
   ~TRawDeflater();
   TRawDeflater(const TRawDeflater&) = delete;
   TRawDeflater& operator=(const TRawDeflater&) = delete;
-  std::optional<std::string> Deflate(std::string_view data);
+  // headroom zero bytes come first, room for a caller's header.
+  std::optional<std::string> Deflate(std::string_view data, std::size_t headroom = 0);
 
  private:
   struct TState;
