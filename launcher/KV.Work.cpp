@@ -92,9 +92,8 @@ std::u16string QuoteIfSpaced(std::u16string_view text) {
 }
 
 std::u16string ExpandMacros(ILauncherPlatform& platform, std::u16string_view text, const Config& config) {
-  std::u16string out(text);
-  if (platform.UpperCase(out).find(u"$(PROJECTNAME)") != std::u16string::npos)
-    out = ReplaceMacro(platform, out, u"$(ProjectName)", FileNameWithoutExtension(ExecutablePath(platform)));
+  std::u16string out =
+      ReplaceMacro(platform, text, u"$(ProjectName)", FileNameWithoutExtension(ExecutablePath(platform)));
   out = ReplaceMacro(platform, out, u"$(OutputDir)",
                      QuoteIfSpaced(config.ReadString(keys::kPaths, keys::kHtmlPath, u"")));
   out = ReplaceMacro(platform, out, u"$(DefaultURL)", config.ReadString(keys::kPaths, keys::kDefaultUrl, u""));
@@ -112,7 +111,8 @@ void ResolveUrlTarget(ILauncherPlatform& platform, const std::u16string& url, Br
 }
 
 bool ResolveLocalTarget(ILauncherPlatform& platform, BrowserKind browser, const Config& config) {
-  // Macros are expanded after the join, so an inserted path is never checked.
+  // Macros are expanded after the join: the join checks the macro names, not
+  // the text they insert.
   const std::u16string combined =
       CombinePath(config.ReadString(keys::kPaths, keys::kHtmlPath, u""), HtmlFileName(platform, config));
   std::u16string path = ExpandMacros(platform, combined, config);
