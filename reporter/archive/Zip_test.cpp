@@ -153,6 +153,29 @@ TEST(Zip, RefusesMoreEntriesThanTheFormatCounts) {
   EXPECT_FALSE(fs.files.count(u"over.zip"));
 }
 
+// Without Zip64, a source of 4 GiB or more cannot be described: the reader
+// is asked never to deliver one, and such a source is left out.
+TEST(Zip, SourcesOf4GiBAreLeftOut) {
+  struct TSpy final : IFileSystem {
+    TMemoryFileSystem inner;
+    std::uint64_t askedMax = 0;
+    std::optional<TSourceFile> ReadSource(const std::u16string& path, std::uint64_t maxSize) override {
+      askedMax = maxSize;
+      if (path == u"huge.bin") return std::nullopt;  // what a reader does above maxSize
+      return inner.ReadSource(path, maxSize);
+    }
+    std::unique_ptr<IFileWriter> CreateExclusive(const std::u16string& p) override { return inner.CreateExclusive(p); }
+    bool Replace(const std::u16string& f, const std::u16string& t) override { return inner.Replace(f, t); }
+    bool Remove(const std::u16string& p) override { return inner.Remove(p); }
+  } spy;
+  spy.inner.files[u"small.txt"] = Source("small");
+  ASSERT_TRUE(WriteZipArchive(spy, u"o.zip", {u"huge.bin", u"small.txt"}, 1, {}));
+  EXPECT_EQ(spy.askedMax, 0xFFFFFFFEull);
+  const auto entries = ReadArchive(spy.inner.files.at(u"o.zip").data);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "small.txt");
+}
+
 TEST(Zip, EntryNamesStayInsideTheArchive) {
   const struct {
     const char* in;

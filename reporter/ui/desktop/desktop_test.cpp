@@ -247,6 +247,39 @@ TEST_F(Desktop, ProgressWindowGivesBackTheParentsState) {
   EXPECT_TRUE(IsWindowEnabled(window_));
 }
 
+// The icon from this program's resources, alpha-blended over the button
+// face: opaque red above, half-transparent blue and clear below.
+TEST_F(Desktop, ProgressWindowShowsItsIcon) {
+  PProgressAlert alert = CreateProgressAlert(u"Icon", GetModuleHandleW(nullptr), u"REISEND32");
+  alert->AddArea(u"One line", 1);
+  ASSERT_TRUE(alert->Show(nullptr, true));
+  Pump(200);
+  HWND hwnd = static_cast<HWND>(alert->WindowHandle());
+  HWND icon = FindWindowExW(hwnd, nullptr, L"Button", nullptr);
+  ASSERT_TRUE(icon);
+  RECT r;
+  GetWindowRect(icon, &r);
+  EXPECT_EQ(r.right - r.left, 32);
+  POINT at{0, 0};
+  ClientToScreen(hwnd, &at);
+  EXPECT_EQ(r.left - at.x, 9);
+  EXPECT_EQ(r.top - at.y, 9);
+  HWND label = FindWindowExW(hwnd, nullptr, L"Static", nullptr);
+  RECT l;
+  GetWindowRect(label, &l);
+  EXPECT_EQ(l.left - at.x, 51);
+  EXPECT_EQ(l.bottom - l.top, 26);
+  PNVBitmap screen = TakeScreenShot(false, false);
+  ASSERT_TRUE(screen);
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  EXPECT_EQ(PixelAt(*screen, r.left + 5, r.top + 5), RGB(255, 0, 0));
+  EXPECT_EQ(PixelAt(*screen, r.left + 25, r.top + 25), face);
+  EXPECT_EQ(PixelAt(*screen, r.left + 5, r.top + 25),
+            RGB(GetRValue(face) * 127 / 255, GetGValue(face) * 127 / 255, (255 * 128 + GetBValue(face) * 127) / 255));
+  screen->SavePng(U16(Artefact(L"progress-icon.png")), TPngFormat::pf256Colors);
+  alert->Close();
+}
+
 RECT RectOf(IProgressAlert& a) {
   RECT r{};
   GetWindowRect(static_cast<HWND>(a.WindowHandle()), &r);
