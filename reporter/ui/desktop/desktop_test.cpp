@@ -215,6 +215,12 @@ TEST_F(Desktop, ProgressBarFollowsUpdatesFromAnotherThread) {
   wchar_t label[64] = {};
   GetWindowTextW(FindWindowExW(static_cast<HWND>(alert->WindowHandle()), nullptr, L"Static", nullptr), label, 64);
   EXPECT_STREQ(label, L"Sending attachments...");
+  std::thread([&] { alert->SetTitle(u"Sending bug report (2)"); }).join();
+  wchar_t title[64] = {};
+  EXPECT_TRUE(PumpUntil([&] {
+    GetWindowTextW(static_cast<HWND>(alert->WindowHandle()), title, 64);
+    return std::wstring(title) == L"Sending bug report (2)";
+  }));
 
   // Alt+F4 and the system menu's close do nothing.
   HWND hwnd = static_cast<HWND>(alert->WindowHandle());
@@ -238,6 +244,9 @@ TEST_F(Desktop, ProgressWindowGivesBackTheParentsState) {
   EnableWindow(window_, FALSE);
   PProgressAlert alert = CreateProgressAlert(u"t", nullptr, u"");
   ASSERT_TRUE(alert->Show(window_, true));
+  wchar_t label[64] = {};
+  GetWindowTextW(FindWindowExW(static_cast<HWND>(alert->WindowHandle()), nullptr, L"Static", nullptr), label, 64);
+  EXPECT_STREQ(label, L"Please wait...");  // no area was added
   alert->Close();
   Pump(50);
   EXPECT_FALSE(IsWindowEnabled(window_));  // it was disabled before
