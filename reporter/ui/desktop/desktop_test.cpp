@@ -58,6 +58,7 @@ HWND MakeWindow(const wchar_t* cls, WNDPROC proc, RECT r, DWORD exStyle) {
   wc.lpfnWndProc = proc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = cls;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   RegisterClassW(&wc);
   HWND hwnd = CreateWindowExW(exStyle, cls, L"", WS_POPUP | WS_VISIBLE, r.left, r.top, r.right - r.left,
                               r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
@@ -167,6 +168,25 @@ TEST_F(Desktop, CapturesOwnWindowPixelExactly) {
   EXPECT_EQ(screen->GetHeight(), 768);
   EXPECT_EQ(PixelAt(*screen, 150, 120), kQuadrants[0]);
   EXPECT_EQ(PixelAt(*screen, 250, 220), kQuadrants[3]);
+}
+
+TEST_F(Desktop, TheCursorIsDrawnAtItsHotspot) {
+  SetCursorPos(150, 120);  // over the red quadrant
+  Pump(100);
+  CURSORINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetCursorInfo(&info) || !(info.flags & CURSOR_SHOWING)) GTEST_SKIP() << "no cursor shown on this display";
+  PNVBitmap with = TakeScreenShot(true, true), without = TakeScreenShot(true, false);
+  ASSERT_TRUE(with && without);
+  int changed = 0, outside = 0;
+  for (int y = 0; y < 150; ++y)
+    for (int x = 0; x < 200; ++x) {
+      if (PixelAt(*with, x, y) == PixelAt(*without, x, y)) continue;
+      ++changed;
+      if (x < 50 - 16 || x > 50 + 32 || y < 20 - 16 || y > 20 + 32) ++outside;
+    }
+  EXPECT_GT(changed, 20);
+  EXPECT_EQ(outside, 0);  // only near the cursor's place in the window
 }
 
 TEST_F(Desktop, CoveringWindowOfAnotherProcessIsCutOut) {
