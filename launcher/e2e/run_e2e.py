@@ -258,9 +258,13 @@ def snapshot(wine, label):
         path = wine.work / f"{label}-{hive}.reg"
         wine.reg("export", hive, unix_to_windows(path), "/y")
         exports.append(path.read_bytes())
+    # Folders are listed without their times: the crash reporter's start-up
+    # may create and remove its temporary folder, which touches only the
+    # time of the folder around it. Any file written or left behind shows.
     listing = []
     for root, dirs, files in os.walk(wine.prefix / "drive_c"):
-        for name in sorted(dirs + files):
+        listing += [str((Path(root) / name).relative_to(wine.prefix)) + "/" for name in dirs]
+        for name in files:
             path = Path(root) / name
             st = path.lstat()
             listing.append(f"{path.relative_to(wine.prefix)} {st.st_size} {st.st_mtime_ns}")
