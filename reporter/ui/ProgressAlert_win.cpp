@@ -21,9 +21,9 @@ constexpr DWORD kIconResourceSize = 40 + 4 * 32 * 32;
 
 const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
-class TWinProgressAlert final : public TProgressAlertBase {
+class TIProgressAlert final : public TProgressAlertBase {
  public:
-  TWinProgressAlert(std::u16string title, HMODULE module, std::u16string bitmapName)
+  TIProgressAlert(std::u16string title, HMODULE module, std::u16string bitmapName)
       : TProgressAlertBase(std::move(title)), module_(module), bitmapName_(std::move(bitmapName)) {
     dc_ = CreateCompatibleDC(nullptr);
     font_ = CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
@@ -31,7 +31,7 @@ class TWinProgressAlert final : public TProgressAlertBase {
     if (dc_ && font_) oldFont_ = SelectObject(dc_, font_);
   }
 
-  ~TWinProgressAlert() override {
+  ~TIProgressAlert() override {
     if (HWND hwnd = window_.load()) {
       if (OnOwnThread()) {
         closing_ = true;
@@ -133,7 +133,7 @@ bool RegisterWindowClass() {
   return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-bool TWinProgressAlert::LoadIcon() {
+bool TIProgressAlert::LoadIcon() {
   if (!module_ || bitmapName_.empty()) return false;
   HRSRC info = FindResourceW(module_, Wide(bitmapName_), reinterpret_cast<LPCWSTR>(RT_BITMAP));
   if (!info || SizeofResource(module_, info) != kIconResourceSize) return false;
@@ -144,7 +144,7 @@ bool TWinProgressAlert::LoadIcon() {
   return true;
 }
 
-void TWinProgressAlert::PaintIcon(const DRAWITEMSTRUCT& item) {
+void TIProgressAlert::PaintIcon(const DRAWITEMSTRUCT& item) {
   // The icon's alpha blended over the button face, then copied in one go.
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
   const int faceRgb[3] = {GetBValue(face), GetGValue(face), GetRValue(face)};
@@ -163,7 +163,7 @@ void TWinProgressAlert::PaintIcon(const DRAWITEMSTRUCT& item) {
   SetDIBitsToDevice(item.hDC, 0, 0, 32, 32, 0, 0, 0, 32, out.data(), &bi, DIB_RGB_COLORS);
 }
 
-TRect TWinProgressAlert::Measure(const std::vector<std::u16string>& captions) {
+TRect TIProgressAlert::Measure(const std::vector<std::u16string>& captions) {
   TRect size;
   for (const std::u16string& caption : captions) {
     RECT r{0, 0, kCaptionWrapWidth, 0};
@@ -174,7 +174,7 @@ TRect TWinProgressAlert::Measure(const std::vector<std::u16string>& captions) {
   return size;
 }
 
-void TWinProgressAlert::Place(const TProgressLayout& layout, bool activate) {
+void TIProgressAlert::Place(const TProgressLayout& layout, bool activate) {
   HWND hwnd = window_.load();
   if (activate) {
     const TRect at = CentredPosition(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
@@ -211,7 +211,7 @@ void TWinProgressAlert::Place(const TProgressLayout& layout, bool activate) {
   ShowWindow(hwnd, SW_SHOWNOACTIVATE);
 }
 
-bool TWinProgressAlert::Show(void* parentWindow, bool activate) {
+bool TIProgressAlert::Show(void* parentWindow, bool activate) {
   if (window_.load()) return false;
   INITCOMMONCONTROLSEX icc{};
   icc.dwSize = sizeof(icc);
@@ -269,7 +269,7 @@ bool TWinProgressAlert::Show(void* parentWindow, bool activate) {
   return true;
 }
 
-void TWinProgressAlert::RefreshText() {
+void TIProgressAlert::RefreshText() {
   std::u16string title, caption;
   {
     std::lock_guard lock(mutex_);
@@ -282,7 +282,7 @@ void TWinProgressAlert::RefreshText() {
   if (label_) SetWindowTextW(label_, Wide(caption));
 }
 
-void TWinProgressAlert::Destroyed() {
+void TIProgressAlert::Destroyed() {
   window_ = nullptr;
   icon_ = label_ = bar_ = nullptr;
   if (parent_) {
@@ -292,8 +292,8 @@ void TWinProgressAlert::Destroyed() {
   parent_ = nullptr;
 }
 
-LRESULT CALLBACK TWinProgressAlert::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<TWinProgressAlert*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+LRESULT CALLBACK TIProgressAlert::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TIProgressAlert*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -303,7 +303,7 @@ LRESULT CALLBACK TWinProgressAlert::WindowProc(HWND hwnd, UINT msg, WPARAM wPara
   return self->Handle(msg, wParam, lParam);
 }
 
-LRESULT TWinProgressAlert::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT TIProgressAlert::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   HWND hwnd = window_.load();
   switch (msg) {
     case kSetBar:
@@ -339,7 +339,7 @@ LRESULT TWinProgressAlert::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 PProgressAlert CreateProgressAlert(const std::u16string& title, void* bitmapModule, const std::u16string& bitmapName) {
-  return std::make_shared<TWinProgressAlert>(title, static_cast<HMODULE>(bitmapModule), bitmapName);
+  return std::make_shared<TIProgressAlert>(title, static_cast<HMODULE>(bitmapModule), bitmapName);
 }
 
 }  // namespace ruvex
