@@ -200,12 +200,33 @@ std::optional<std::uint32_t> ExportEntryByName(const IMemoryReader& memory, Addr
     const std::uint32_t entry = tables->functions[*ordinal - dir->ordinalBase];
     return entry != 0 ? std::optional<std::uint32_t>(entry) : std::nullopt;
   }
-  for (std::uint32_t i = 0; i < dir->numberOfNames; ++i) {
-    if (!NameEquals(memory, module + tables->names[i], name)) continue;
+  auto entryOfName = [&](std::uint32_t i) -> std::optional<std::uint32_t> {
     const std::uint16_t index = tables->nameOrdinals[i];
     if (index >= dir->numberOfFunctions) return std::nullopt;
     return tables->functions[index];
+  };
+  // Linkers sort the name table (the loader relies on it), so a binary
+  // search finds the name in a few reads; of equal names the first counts.
+  // What the search misses, say in a table that is not sorted, the walk
+  // from the start below still finds.
+  std::uint32_t low = 0, high = dir->numberOfNames;
+  while (low < high) {
+    const std::uint32_t mid = low + (high - low) / 2;
+    const auto stored = ReadCString(memory, module + tables->names[mid], kMaxExportNameLength);
+    if (!stored) break;
+    const int order = stored->compare(name);
+    if (order == 0) {
+      std::uint32_t first = mid;
+      while (first > 0 && NameEquals(memory, module + tables->names[first - 1], name)) --first;
+      return entryOfName(first);
+    }
+    if (order < 0)
+      low = mid + 1;
+    else
+      high = mid;
   }
+  for (std::uint32_t i = 0; i < dir->numberOfNames; ++i)
+    if (NameEquals(memory, module + tables->names[i], name)) return entryOfName(i);
   return std::nullopt;
 }
 

@@ -71,25 +71,28 @@ struct TObjdumpExports {
   std::uint32_t base = 0;
 };
 
+// Parsed with sscanf: std::regex over thousands of lines is slow in the
+// sanitizer build.
 TObjdumpExports ObjdumpExports(const std::string& path) {
   TObjdumpExports out;
   std::istringstream lines(CommandOutput("i686-w64-mingw32-objdump -p '" + path + "'"));
-  const std::regex entry(R"(^\s*\[\s*(\d+)\] \+base\[\s*(\d+)\] ([0-9a-f]+) (Export|Forwarder) RVA(?: -- (.*))?)");
-  const std::regex name(R"(^\s*\[\s*(\d+)\] (\S.*)$)");
   std::string line;
-  std::smatch m;
   bool inNames = false;
   while (std::getline(lines, line)) {
+    unsigned index = 0, ordinal = 0, rva = 0;
+    char kind[16] = {};
+    int consumed = 0;
     if (line.rfind("[Ordinal/Name Pointer] Table", 0) == 0) {
       inNames = true;
-    } else if (inNames && std::regex_search(line, m, name)) {
-      out.nameByIndex[std::stoul(m[1])] = m[2];
+    } else if (inNames && std::sscanf(line.c_str(), " [%u] %n", &index, &consumed) == 1 && consumed > 0) {
+      out.nameByIndex[index] = line.substr(static_cast<std::size_t>(consumed));
     } else if (inNames && !line.empty() && line[0] != '\t') {
       inNames = false;
-    } else if (std::regex_search(line, m, entry)) {
-      out.byOrdinal[std::stoul(m[2])] = {static_cast<std::uint32_t>(std::stoul(m[3], nullptr, 16)),
-                                         m[5].matched ? std::string(m[5]) : std::string()};
-      out.base = std::stoul(m[2]) - std::stoul(m[1]);
+    } else if (std::sscanf(line.c_str(), " [%u] +base[%u] %x %15s RVA%n", &index, &ordinal, &rva, kind, &consumed) == 4 &&
+               consumed > 0) {
+      const std::size_t arrow = line.find(" -- ", static_cast<std::size_t>(consumed));
+      out.byOrdinal[ordinal] = {rva, arrow == std::string::npos ? std::string() : line.substr(arrow + 4)};
+      out.base = ordinal - index;
     }
   }
   return out;

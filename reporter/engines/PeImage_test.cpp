@@ -258,6 +258,26 @@ TEST(Exports, ModuleOfAddressUsesTheRegionsAllocationBase) {
   EXPECT_FALSE(ModuleOfAddress(f.memory, f.memory, f.kA + 0x100000));
 }
 
+TEST(Exports, NamesAreFoundInTablesThatAreNotSorted) {
+  TPeBuilder b = CodeImage(false, 0x10000000);
+  std::vector<testing::TTestExport> exports;
+  for (int i = 0; i < 40; ++i) exports.push_back({"Name" + std::to_string(100 + i), 0x1000u + 4u * i, ""});
+  b.AddExports(0x3000, "u.dll", exports);
+  auto file = b.Build();
+  // Reverse the name table together with its ordinals: every pair stays
+  // right, the order is wrong for a binary search.
+  const std::size_t names = 0x800 + 40 + 4 * 40, ordinals = names + 4 * 40;
+  for (int i = 0; i < 20; ++i) {
+    for (std::size_t k = 0; k < 4; ++k) std::swap(file[names + 4 * i + k], file[names + 4 * (39 - i) + k]);
+    for (std::size_t k = 0; k < 2; ++k) std::swap(file[ordinals + 2 * i + k], file[ordinals + 2 * (39 - i) + k]);
+  }
+  TImageMemory memory;
+  ASSERT_TRUE(memory.AddImage(file, u"u"));
+  for (int i = 0; i < 40; ++i)
+    EXPECT_EQ(ExportEntryByName(memory, 0x10000000, "Name" + std::to_string(100 + i)), 0x1000u + 4u * i) << i;
+  EXPECT_FALSE(ExportEntryByName(memory, 0x10000000, "Name99"));
+}
+
 TEST(Exports, HostileTablesYieldNothing) {
   TPeBuilder b = CodeImage(false, 0x10000000);
   b.AddExports(0x3000, "h.dll", {{"Name", 0x1010, ""}});

@@ -44,47 +44,71 @@ bool Matches(const IMemoryReader& memory, const TResourceTree& tree, std::uint32
   return false;
 }
 
-// The offset field of the first entry of the directory at `offset` that
-// matches `id`, or none.
-std::optional<std::uint32_t> FindEntry(const IMemoryReader& memory, const TResourceTree& tree, std::uint32_t offset,
-                                       const TResourceId& id) {
+// The entries of the directory at `offset`: name field, offset field.
+std::optional<std::vector<std::uint32_t>> ReadEntries(const IMemoryReader& memory, const TResourceTree& tree,
+                                                      std::uint32_t offset) {
   std::array<std::uint16_t, 8> header{};
   if (offset > tree.size || tree.size - offset < sizeof header) return std::nullopt;
   if (!memory.Read(tree.base + offset, header.data(), sizeof header)) return std::nullopt;
   const std::uint32_t count = std::uint32_t{header[6]} + header[7];
   const std::uint32_t entries = offset + sizeof header;
   if (std::uint64_t{entries} + std::uint64_t{count} * 8 > tree.size) return std::nullopt;
-
   std::vector<std::uint32_t> raw(std::size_t{count} * 2);
   if (count != 0 && !memory.Read(tree.base + entries, raw.data(), raw.size() * 4)) return std::nullopt;
-  for (std::uint32_t i = 0; i < count; ++i)
-    if (Matches(memory, tree, raw[i * 2], id)) return raw[i * 2 + 1];
+  return raw;
+}
+
+// The offset field of the first entry that matches `id`, or none.
+std::optional<std::uint32_t> FindEntry(const IMemoryReader& memory, const TResourceTree& tree, std::uint32_t offset,
+                                       const TResourceId& id) {
+  const auto raw = ReadEntries(memory, tree, offset);
+  if (!raw) return std::nullopt;
+  for (std::size_t i = 0; i + 1 < raw->size(); i += 2)
+    if (Matches(memory, tree, (*raw)[i], id)) return (*raw)[i + 1];
   return std::nullopt;
+}
+
+// The offset field of the language entry chosen as the system would.
+std::optional<std::uint32_t> FindLanguage(const IMemoryReader& memory, const TResourceTree& tree,
+                                          std::uint32_t offset, std::uint16_t language) {
+  const auto raw = ReadEntries(memory, tree, offset);
+  if (!raw || raw->empty()) return std::nullopt;
+  auto find = [&](auto accept) -> std::optional<std::uint32_t> {
+    for (std::size_t i = 0; i + 1 < raw->size(); i += 2)
+      if (((*raw)[i] & kNameFlag) == 0 && accept((*raw)[i] & 0xFFFF)) return (*raw)[i + 1];
+    return std::nullopt;
+  };
+  if (language != 0)
+    if (auto exact = find([&](std::uint32_t id) { return id == language; })) return exact;
+  if (auto neutral = find([](std::uint32_t id) { return id == 0; })) return neutral;
+  if (language != 0)
+    if (auto primary = find([&](std::uint32_t id) { return (id & 0x3FF) == (language & 0x3FFu); })) return primary;
+  return (*raw)[1];
 }
 
 }  // namespace
 
 std::string ResourceBytes(const IMemoryReader& memory, Address module, const TResourceId& type,
-                          const TResourceId& name) {
+                          const TResourceId& name, std::uint16_t language) {
   const auto headers = ImageNtHeaders(memory, module);
   if (!headers) return {};
   const auto dir = ReadDataDirectory(memory, *headers, kDirResource);
   if (!dir || dir->rva == 0 || dir->size == 0) return {};
   const TResourceTree tree{module + dir->rva, dir->size};
 
-  // Type and name lead to subdirectories; the first language entry leads
-  // to the data entry (address relative to the image, size).
+  // Type and name lead to subdirectories; the language entry leads to the
+  // data entry (address relative to the image, size).
   std::uint32_t offset = 0;
   for (const TResourceId* id : {&type, &name}) {
     const auto entry = FindEntry(memory, tree, offset, *id);
     if (!entry || (*entry & kSubdirectoryFlag) == 0) return {};
     offset = *entry & ~kSubdirectoryFlag;
   }
-  const auto language = FindEntry(memory, tree, offset, TResourceId::First());
-  if (!language || (*language & kSubdirectoryFlag) != 0) return {};
+  const auto entry = FindLanguage(memory, tree, offset, language);
+  if (!entry || (*entry & kSubdirectoryFlag) != 0) return {};
   std::array<std::uint32_t, 2> data{};
-  if (*language > tree.size || tree.size - *language < 16) return {};
-  if (!memory.Read(tree.base + *language, data.data(), sizeof data)) return {};
+  if (*entry > tree.size || tree.size - *entry < 16) return {};
+  if (!memory.Read(tree.base + *entry, data.data(), sizeof data)) return {};
   if (data[1] > headers->sizeOfImage) return {};
   std::string bytes(data[1], '\0');
   if (!bytes.empty() && !memory.Read(module + data[0], bytes.data(), bytes.size())) return {};

@@ -24,8 +24,10 @@ struct TResourceId {
 constexpr std::uint16_t kResourceTypeRcData = 10;
 constexpr std::uint16_t kResourceTypeVersion = 16;
 
-// The bytes of the resource, empty when it is missing or unreadable.
+// The bytes of the resource, empty when it is missing or unreadable. Of
+// several languages the first found of: `language` (when not 0), the
+// language-neutral one, one of the same primary language, the first.
 std::string ResourceBytes(const IMemoryReader& memory, Address module, const TResourceId& type,
-                          const TResourceId& name);
+                          const TResourceId& name, std::uint16_t language = 0);
 
 }  // namespace ruvex

@@ -127,7 +127,8 @@ TEST(ResourcesReal, AgreeWithWindres) {
     const Address base = memory.Modules().front().base;
     std::map<std::pair<std::u16string, std::u16string>, bool> seen;
     for (const TResEntry& e : entries) {
-      // The first language of each resource is the one looked up.
+      // The first language of each resource is the one looked up (none of
+      // these images has a language-neutral resource before it).
       if (!seen.emplace(std::make_pair(e.type, e.name), true).second) continue;
       // windres re-encodes menus and version blocks instead of copying them.
       if (e.type == u"#4" || e.type == u"#16") continue;
