@@ -74,6 +74,14 @@ void TMapFile::Clear() {
   FValid = false;
 }
 
+void TMapFile::AdoptTables(TMapFile&& from) {
+  FSItems = std::move(from.FSItems);
+  FPItems = std::move(from.FPItems);
+  FLItems = std::move(from.FLItems);
+  if (from.FEntryPoint != 0) FEntryPoint = from.FEntryPoint;
+  FSLastAdded[0] = FSLastAdded[1] = -1;
+}
+
 void TMapFile::AddSegment(bool code, Address start, std::uint32_t length, std::u16string unit, bool merge,
                           bool sortedInsert, bool lineNumbers) {
   if (FCodeOnly && !code) return;
@@ -152,6 +160,15 @@ void TMapFile::AddLine(std::int32_t line, Address address, bool keepIncreasing) 
   if (keepIncreasing && !FLItems.empty() && address <= FLItems.back().Address) return;
   MakeRoom(FLItems);
   FLItems.push_back(TMfLine{line, address});
+}
+
+void TMapFile::ExtendLastSegmentTo(Address end) {
+  for (std::size_t i = FSItems.size(); i-- > 0;)
+    if (FSItems[i].Code) {
+      TMfSegment& s = FSItems[i];
+      if (end > s.End() && end - s.StartAddress <= 0xFFFFFFFFu) s.Length = static_cast<std::uint32_t>(end - s.StartAddress);
+      return;
+    }
 }
 
 void TMapFile::SortSegments() {

@@ -53,11 +53,16 @@ class TMapFile {
   void AddPublic(bool code, std::u16string name, Address address, bool extendSegments = false);
   void AddLine(std::int32_t line, Address address, bool keepIncreasing = false);
 
+  // The last code segment grows (never shrinks) to end at `end`.
+  void ExtendLastSegmentTo(Address end);
   void SortSegments();
   void OptimiseSegments(bool trimOverlap = false);
   void SortPublics();
   void SortLines();
   void Clear();
+  // Takes the three tables (and the entry point, when known) of a map that
+  // a reader filled on the side, replacing these.
+  void AdoptTables(TMapFile&& from);
 
   void SetValid(bool valid) { FValid = valid; }
   void SetCodeRange(Address base, Address top) { FBaseOfCode = base, FTopOfCode = top; }
