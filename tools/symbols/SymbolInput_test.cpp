@@ -1,0 +1,191 @@
+// Text maps and compact data written from the symbol and line tables of
+// real 32-bit images, read back by the reporter's readers and checked
+// against addr2line and nm on sampled addresses.
+#include "tools/symbols/SymbolInput.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "common/Utf.h"
+#include "reporter/engines/CompactSymbols.h"
+#include "reporter/engines/TestImages.h"
+#include "reporter/engines/TextMap.h"
+#include "tools/symbols/TextMapWriter.h"
+
+namespace ruvex::symbols {
+namespace {
+
+using ruvex::testing::CommandOutput;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct TOracleRow {
+  Address address;
+  std::string function;  // addr2line -f
+  int line;              // addr2line, 0 when unknown
+  std::string nmName;    // nm: the nearest function symbol at or below
+};
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+// nm -n: function symbols (text) by address, undecorated as the tool does.
+std::map<Address, std::string> NmFunctions(const std::string& image, const TImageLayout& layout,
+                                           const TMapFile& map) {
+  std::map<Address, std::string> out;
+  for (const std::string& l : SplitLines(CommandOutput("i686-w64-mingw32-nm -n '" + image + "'"))) {
+    if (l.size() < 12 || (l[9] != 't' && l[9] != 'T')) continue;
+    const Address a = std::strtoull(l.substr(0, 8).c_str(), nullptr, 16);
+    if (map.FindPublic(a).Address == a) out[a] = ReadableName(l.substr(11), layout.i386);
+  }
+  return out;
+}
+
+// GCC's clones of a function ("f.constprop.0", "f.isra.0", "f.part.0")
+// keep the function's name in the debug information.
+std::string WithoutCloneSuffix(std::string name) {
+  for (const char* mark : {".constprop.", ".isra.", ".part.", ".cold"}) {
+    const std::size_t at = name.find(mark);
+    if (at != std::string::npos) name.resize(at);
+  }
+  return name;
+}
+
+// Debug information keeps the "@8" of stdcall names.
+std::string WithoutArgumentBytes(std::string name) {
+  const std::size_t at = name.rfind('@');
+  if (at != std::string::npos && at > 0 && name.find_first_not_of("0123456789", at + 1) == std::string::npos)
+    name.resize(at);
+  return name;
+}
+
+// addr2line -a -f -i: per address the inlined frames, innermost first.
+// The innermost frame's line is the line-table row; the outermost frame is
+// the function the code lies in.
+std::vector<TOracleRow> Oracle(const std::string& image, const std::vector<Address>& addresses,
+                               const std::map<Address, std::string>& nm) {
+  std::string command = "i686-w64-mingw32-addr2line -a -f -i -e '" + image + "'";
+  char hex[32];
+  for (Address a : addresses) {
+    std::snprintf(hex, sizeof hex, " 0x%llx", static_cast<unsigned long long>(a));
+    command += hex;
+  }
+  std::vector<TOracleRow> rows;
+  const std::vector<std::string> out = SplitLines(CommandOutput(command));
+  for (std::size_t i = 0; i < out.size();) {
+    TOracleRow r{std::strtoull(out[i].c_str(), nullptr, 16), "", 0, ""};
+    bool innermost = true;
+    for (++i; i + 1 < out.size() && out[i].compare(0, 2, "0x") != 0; i += 2) {
+      r.function = out[i];
+      const std::size_t colon = out[i + 1].rfind(':');
+      if (innermost && colon != std::string::npos) r.line = std::atoi(out[i + 1].c_str() + colon + 1);
+      innermost = false;
+    }
+    auto it = nm.upper_bound(r.address);
+    r.nmName = it == nm.begin() ? "" : std::prev(it)->second;
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+TMapFile MapOfImage(const std::string& image, TImageLayout& layout) {
+  const std::string file = ReadAll(image);
+  auto l = ReadImageLayout(file);
+  EXPECT_TRUE(l) << image;
+  if (!l) return TMapFile();
+  layout = *l;
+  TMapFile map;
+  map.SetCodeRange(layout.ranges.baseOfCode, layout.ranges.topOfCode);
+  map.SetDataRange(layout.ranges.baseOfData, layout.ranges.topOfData);
+  AddObjdumpSymbols(CommandOutput("i686-w64-mingw32-objdump -t '" + image + "'"), layout, map);
+  AddDecodedLines(CommandOutput("i686-w64-mingw32-objdump --dwarf=decodedline '" + image + "'"), layout, map);
+  return map;
+}
+
+// Addresses inside functions: starts, middles and last bytes.
+std::vector<Address> Sample(const TMapFile& map, int count) {
+  std::mt19937 rng(11);
+  std::vector<Address> out;
+  const auto& p = map.Publics();
+  for (int i = 0; i < count && p.size() > 1; ++i) {
+    const std::size_t k = rng() % (p.size() - 1);
+    const Address size = p[k + 1].Address - p[k].Address;
+    out.push_back(p[k].Address + (i % 3 == 0 ? 0 : i % 3 == 1 ? size - 1 : rng() % size));
+  }
+  return out;
+}
+
+class RealImage : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(RealImage, TextMapAndCompactDataAgreeWithAddr2lineAndNm) {
+  std::string image;
+  ASSERT_TRUE(ruvex::testing::FindTestImage(GetParam(), image));
+  TImageLayout layout;
+  const TMapFile source = MapOfImage(image, layout);
+  ASSERT_GT(source.PublicCount(), 50);
+  ASSERT_GT(source.LineCount(), 1000);
+
+  TMapFile fromText;
+  fromText.SetCodeRange(source.BaseOfCode(), source.TopOfCode());
+  ASSERT_TRUE(ParseTextMap(WriteTextMap(source), fromText));
+  fromText.SortLines();
+  TMapFile fromCompact;
+  fromCompact.SetCodeRange(source.BaseOfCode(), source.TopOfCode());
+  ASSERT_TRUE(ParseCompactSymbols(WriteCompactSymbols(source), fromCompact));
+  EXPECT_EQ(source.PublicCount(), fromText.PublicCount());
+  EXPECT_EQ(source.LineCount(), fromText.LineCount());
+  EXPECT_EQ(source.PublicCount(), fromCompact.PublicCount());
+  EXPECT_EQ(source.LineCount(), fromCompact.LineCount());
+
+  const std::vector<Address> sample = Sample(source, 300);
+  const std::vector<TOracleRow> rows = Oracle(image, sample, NmFunctions(image, layout, source));
+  ASSERT_EQ(sample.size(), rows.size());
+  int sameName = 0, sameLine = 0, noRow = 0, noFunction = 0;
+  for (const TOracleRow& r : rows) {
+    const int expectedLine = r.line;
+    for (const TMapFile* m : {&fromText, &fromCompact}) {
+      EXPECT_EQ(r.nmName, kelvane::Utf16ToUtf8(m->FindPublic(r.address).Name)) << std::hex << r.address;
+      const int line = m->FindLine(r.address);
+      // Where the line table has no row (padding behind a sequence's end),
+      // addr2line falls back to the function's declaration line; we say 0.
+      if (line != 0) EXPECT_EQ(expectedLine, line) << std::hex << r.address << " " << r.function;
+    }
+    const int line = fromCompact.FindLine(r.address);
+    if (r.function == "??")
+      ++noFunction;
+    else
+      sameName += WithoutCloneSuffix(WithoutArgumentBytes(r.function)) == WithoutCloneSuffix(r.nmName);
+    sameLine += line == expectedLine;
+    noRow += line == 0 && expectedLine != 0;
+  }
+  // A third of the samples are last bytes, often alignment padding behind
+  // the function, where addr2line knows no function. Elsewhere its names
+  // agree, but for code without debug information (assembler routines,
+  // import thunks) where it guesses from the nearest function it knows.
+  EXPECT_LT(noRow * 10, static_cast<int>(rows.size()));
+  EXPECT_GT(sameName * 100, (static_cast<int>(rows.size()) - noFunction) * 93);
+  EXPECT_LT(noFunction * 5, static_cast<int>(rows.size()) * 2);
+  std::printf("%s: %d publics, %d lines; %zu samples: names as nm %zu, as addr2line %d; lines as addr2line %d, "
+              "padding %d, without a function for addr2line %d\n",
+              GetParam(), source.PublicCount(), source.LineCount(), rows.size(), rows.size(), sameName, sameLine,
+              noRow, noFunction);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine, RealImage, ::testing::Values("comctl32.dll", "msvcrt.dll", "riched20.dll"));
+
+}  // namespace
+}  // namespace ruvex::symbols
