@@ -64,7 +64,7 @@ bool TImageMemory::AddImage(const std::vector<std::uint8_t>& file, std::u16strin
   const auto headers = ImageNtHeaders(TFileView(file), 0);
   if (!headers) return Fail(error, "not a PE image (no MZ header, PE signature or optional header)");
   const TNtHeaders& h = *headers;
-  if (h.sizeOfImage == 0 || h.sizeOfImage > kMaxImageSize)
+  if (h.sizeOfImage == 0 || h.sizeOfImage > maxImageSize_)
     return Fail(error, "size of image " + std::to_string(h.sizeOfImage) + " is out of range");
   if (!IsPowerOfTwo(h.sectionAlignment) || h.sectionAlignment > (1u << 24))
     return Fail(error, "section alignment " + std::to_string(h.sectionAlignment) + " is not a power of two");
@@ -121,7 +121,7 @@ bool TImageMemory::AddImageFile(const std::string& path, std::string* error) {
   if (!in) return Fail(error, "cannot open " + path);
   in.seekg(0, std::ios::end);
   const std::streamoff length = in.tellg();
-  if (length < 0 || length > std::streamoff{kMaxImageSize} * 2) return Fail(error, path + ": file size out of range");
+  if (length < 0 || length > std::streamoff{maxImageSize_} * 2) return Fail(error, path + ": file size out of range");
   in.seekg(0);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
   if (!in.read(reinterpret_cast<char*>(bytes.data()), length)) return Fail(error, "cannot read " + path);

@@ -21,6 +21,8 @@ class TImageMemory : public IMemoryReader, public IModuleList {
   // Larger images than this are refused rather than allocated.
   static constexpr std::uint32_t kMaxImageSize = 256u << 20;
 
+  explicit TImageMemory(std::uint32_t maxImageSize = kMaxImageSize) : maxImageSize_(maxImageSize) {}
+
   // Lays out `file` at its image base. On failure returns false and, when
   // `error` is given, says why; nothing is added then.
   bool AddImage(const std::vector<std::uint8_t>& file, std::u16string fileName, std::string* error = nullptr);
@@ -43,6 +45,7 @@ class TImageMemory : public IMemoryReader, public IModuleList {
   };
   const TImage* ImageAt(Address address) const;
 
+  std::uint32_t maxImageSize_;
   std::vector<std::unique_ptr<TImage>> images_;
 };
 
