@@ -1,5 +1,7 @@
 #include "reporter/engines/DebugHelp.h"
 
+#include <algorithm>
+
 namespace ruvex {
 
 namespace {
@@ -36,9 +38,17 @@ bool ReadProgramDatabase(IDebugHelp& help, ISymbolFiles&, const std::u16string& 
   m.SortSegments();
   m.OptimiseSegments();
   m.ExtendLastSegmentTo(map.TopOfCode());
+  // A public symbol repeats a function under its decorated linker name;
+  // the function's own name is kept.
+  std::vector<std::uint64_t> functions;
+  for (const TDbgSymbolRecord& s : symbols)
+    if (s.tag == kSymTagFunction) functions.push_back(s.address);
+  std::sort(functions.begin(), functions.end());
   for (const TDbgSymbolRecord& s : symbols) {
     Address a = 0;
-    if ((s.tag == kSymTagFunction || s.tag == kSymTagPublicSymbol) && place(s.address, a)) m.AddPublic(true, s.name, a);
+    if (s.tag != kSymTagFunction && s.tag != kSymTagPublicSymbol) continue;
+    if (s.tag == kSymTagPublicSymbol && std::binary_search(functions.begin(), functions.end(), s.address)) continue;
+    if (place(s.address, a)) m.AddPublic(true, s.name, a);
   }
   m.SortPublics();
   if (m.PublicCount() == 0 && m.LineCount() == 0) return false;
