@@ -82,6 +82,10 @@ std::optional<Address> ImageProcAddress(const IMemoryReader& memory, const IModu
                                         const std::string& name, bool doubleCheck,
                                         const TProcAddressHooks& hooks = {});
 
+// The hooks of the running process (Windows): the module's file from disk
+// laid out at the module's base, and the system's procedure lookup.
+TProcAddressHooks SystemProcAddressHooks();
+
 // The module whose image holds `address`, found through the allocation base
 // of the committed region there; none outside any module.
 std::optional<ModuleEntry> ModuleOfAddress(const IMemoryReader& memory, const IModuleList& modules, Address address);

@@ -1,6 +1,7 @@
 #include "reporter/engines/ImageMemory.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "common/Utf.h"
@@ -60,9 +61,11 @@ class TFileView : public IMemoryReader {
 
 }  // namespace
 
-bool TImageMemory::AddImage(const std::vector<std::uint8_t>& file, std::u16string fileName, std::string* error) {
-  const auto headers = ImageNtHeaders(TFileView(file), 0);
+bool TImageMemory::AddImage(const std::vector<std::uint8_t>& file, std::u16string fileName, std::string* error,
+                            std::optional<Address> base) {
+  auto headers = ImageNtHeaders(TFileView(file), 0);
   if (!headers) return Fail(error, "not a PE image (no MZ header, PE signature or optional header)");
+  if (base) headers->imageBase = *base;
   const TNtHeaders& h = *headers;
   if (h.sizeOfImage == 0 || h.sizeOfImage > maxImageSize_)
     return Fail(error, "size of image " + std::to_string(h.sizeOfImage) + " is out of range");
@@ -116,8 +119,10 @@ bool TImageMemory::AddImage(const std::vector<std::uint8_t>& file, std::u16strin
   return true;
 }
 
-bool TImageMemory::AddImageFile(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
+bool TImageMemory::AddImageFile(const std::string& path, std::string* error, std::optional<Address> base) {
+  // The path is UTF-8; a filesystem path carries it to the wide file API
+  // on Windows, where a plain narrow name would mean the ANSI code page.
+  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
   if (!in) return Fail(error, "cannot open " + path);
   in.seekg(0, std::ios::end);
   const std::streamoff length = in.tellg();
@@ -126,7 +131,7 @@ bool TImageMemory::AddImageFile(const std::string& path, std::string* error) {
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
   if (!in.read(reinterpret_cast<char*>(bytes.data()), length)) return Fail(error, "cannot read " + path);
   std::string why;
-  if (!AddImage(bytes, kelvane::Utf8ToUtf16(path), &why)) return Fail(error, path + ": " + why);
+  if (!AddImage(bytes, kelvane::Utf8ToUtf16(path), &why, base)) return Fail(error, path + ": " + why);
   return true;
 }
 

@@ -23,11 +23,15 @@ class TImageMemory : public IMemoryReader, public IModuleList {
 
   explicit TImageMemory(std::uint32_t maxImageSize = kMaxImageSize) : maxImageSize_(maxImageSize) {}
 
-  // Lays out `file` at its image base. On failure returns false and, when
-  // `error` is given, says why; nothing is added then.
-  bool AddImage(const std::vector<std::uint8_t>& file, std::u16string fileName, std::string* error = nullptr);
+  // Lays out `file` at its image base, or at `base` when given (as the
+  // loader does for a relocated module; relocations are not applied, so
+  // absolute addresses inside keep the preferred base). On failure returns
+  // false and, when `error` is given, says why; nothing is added then.
+  bool AddImage(const std::vector<std::uint8_t>& file, std::u16string fileName, std::string* error = nullptr,
+                std::optional<Address> base = std::nullopt);
   // The same for a file on disk (path in UTF-8).
-  bool AddImageFile(const std::string& path, std::string* error = nullptr);
+  bool AddImageFile(const std::string& path, std::string* error = nullptr,
+                    std::optional<Address> base = std::nullopt);
 
   bool Read(Address address, void* out, std::size_t size) const override;
   std::optional<MemoryRegion> RegionAt(Address address) const override;

@@ -84,6 +84,20 @@ TEST(ProcessMemory, ExportsOfLoadedModulesAgreeWithTheSystemLookup) {
     ++compared;
   }
   std::printf("kernel32 exports equal to GetProcAddress: %zu (%zu forwarders)\n", compared, forwarded);
+
+  // Checked against the module's file on disk, the answers stay the same.
+  const TProcAddressHooks hooks = SystemProcAddressHooks();
+  const auto file = hooks.mapFile(base);
+  ASSERT_TRUE(file);
+  const auto inMemory = ReadExportDirectory(memory, base), onDisk = ReadExportDirectory(*file, base);
+  ASSERT_TRUE(inMemory && onDisk);
+  EXPECT_EQ(inMemory->addressOfNames, onDisk->addressOfNames);
+  for (const char* name : {"GetTickCount", "CreateFileW", "LoadLibraryExW", "HeapAlloc"}) {
+    EXPECT_EQ(ImageProcAddress(memory, memory, base, name, true, hooks),
+              AddressOf(reinterpret_cast<void*>(GetProcAddress(kernel32, name))))
+        << name;
+  }
+  EXPECT_FALSE(ImageProcAddress(memory, memory, base, "NoSuchExportAnywhere", true, hooks));
   EXPECT_GT(compared, 300u);
 
   // The module of an address, with its full file name.
