@@ -99,7 +99,8 @@ bool TImageMemory::AddImage(const std::vector<std::uint8_t>& file, std::u16strin
     const std::uint64_t span = std::min<std::uint64_t>(AlignUp(extent, h.sectionAlignment), room);
     std::uint64_t copy = std::min<std::uint64_t>({s.sizeOfRawData, extent, room});
     copy = s.pointerToRawData < file.size() ? std::min<std::uint64_t>(copy, file.size() - s.pointerToRawData) : 0;
-    std::copy_n(file.begin() + s.pointerToRawData, copy, image->bytes.begin() + s.virtualAddress);
+    if (copy != 0)
+      std::copy_n(file.begin() + s.pointerToRawData, copy, image->bytes.begin() + s.virtualAddress);
 
     MemoryRegion r;
     r.base = h.imageBase + s.virtualAddress;

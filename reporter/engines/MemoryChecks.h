@@ -9,6 +9,8 @@ namespace ruvex {
 // True when [address, address + count) lies in one committed, readable
 // region that is not a guard page.
 bool IsReadableRange(const IMemoryReader& memory, Address address, std::uint64_t count);
+// The same in the running process (Windows).
+bool IsReadableRange(Address address, std::uint64_t count);
 
 // Milliseconds from tick `old` to tick `now` of the 32-bit millisecond
 // counter, exact across its wrap-around (every 49.7 days).

@@ -53,6 +53,8 @@ TEST(ProcessMemory, ReadsCommittedMemoryAndRefusesTheRest) {
   EXPECT_TRUE(IsReadableRange(memory, AddressOf(reserved), 4096));
   EXPECT_FALSE(IsReadableRange(memory, AddressOf(reserved), 4097));
   EXPECT_FALSE(IsReadableRange(memory, AddressOf(reserved + 4096), 1));
+  EXPECT_TRUE(IsReadableRange(AddressOf(reserved), 16));
+  EXPECT_FALSE(IsReadableRange(AddressOf(reserved + 2 * 4096), 16));
   EXPECT_FALSE(memory.Read(0, &byte, 1));
   // The guard page is still armed: the check did not touch it.
   MEMORY_BASIC_INFORMATION info{};
