@@ -236,12 +236,14 @@ TMfPublic TMapFile::FindPublic(int index) const {
   return index >= 0 && index < PublicCount() ? FPItems[index] : TMfPublic{};
 }
 
-TMfPublic TMapFile::FindPublic(Address address) const {
+int TMapFile::PublicIndexAt(Address address) const {
   const int p = ProbeSearch(PublicCount(), [&](int i) { return address < FPItems[i].Address; });
-  if (p < 0) return {};
-  if (p == PublicCount() - 1 && FTopOfCode != 0 && address >= FTopOfCode) return {};
-  return FPItems[p];
+  if (p < 0) return -1;
+  if (p == PublicCount() - 1 && FTopOfCode != 0 && address >= FTopOfCode) return -1;
+  return p;
 }
+
+TMfPublic TMapFile::FindPublic(Address address) const { return FindPublic(PublicIndexAt(address)); }
 
 Address TMapFile::FindPublic(bool code, const std::u16string& unit_, const std::u16string& name,
                              bool caseSensitive) const {

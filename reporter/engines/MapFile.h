@@ -84,6 +84,9 @@ class TMapFile {
   // The public with the greatest address not above `address`; the last one
   // only when the address is below the top of code (when known).
   TMfPublic FindPublic(Address address) const;
+  // The index FindPublic(address) takes, or -1: the search without copying
+  // the record.
+  int PublicIndexAt(Address address) const;
   // The address of the public called `name` inside a segment of unit
   // `unit_`; 0 when there is none. A unit without "." is also tried with
   // ".cpp", ".h" and ".c".
