@@ -87,6 +87,7 @@ struct TOperandKinds {
   unsigned reg = 0;   // register operand kind (kReg*) or 0
   unsigned mod = 0;   // ModR/M operand kind (ModKind) or 0
   bool regXmm = false, modXmm = false, regGpr32 = false, modGpr32 = false, modMmx = false;
+  bool regFirst = false;  // the scalar move forms reverse the table's order
 };
 
 TOperandKinds Kinds(const TInstrInfo& info) {
@@ -106,11 +107,14 @@ TOperandKinds Kinds(const TInstrInfo& info) {
       if (p == 0xF2 || p == 0xF3) k.regGpr32 = true;
       break;
     case 0x0F7E:
-      if (p == 0xF3) k.regXmm = k.modXmm = true, k.mod = ModKind(kModQword);
+      if (p == 0xF3) k.regXmm = k.modXmm = true, k.mod = ModKind(kModQword), k.regFirst = true;
       break;
     case 0x0FD6:
-      if (p == 0xF2) k.reg = kRegMmx, k.modXmm = true;
-      if (p == 0xF3) k.modMmx = true;
+      if (p == 0xF2) k.reg = kRegMmx, k.modXmm = true, k.regFirst = true;
+      if (p == 0xF3) k.modMmx = true, k.regFirst = true;
+      break;
+    case 0x0FAE:  // the fences have no operands
+      if (RegisterForm(info)) k.mod = 0;
       break;
     default: break;
   }
@@ -330,7 +334,7 @@ std::string OperandText(const TInstrInfo& info) {
   std::string reg = RegisterText(info, k);
   std::string modRm = d.hasModRm && k.mod ? ModRmText(info, k) : "";
   if (!modRm.empty()) {
-    if (d.flags & kModFirst) {
+    if ((d.flags & kModFirst) && !k.regFirst) {
       operands.push_back(modRm);
       if (!reg.empty()) operands.push_back(reg);
     } else {
