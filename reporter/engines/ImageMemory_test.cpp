@@ -23,6 +23,15 @@ using testing::FindTestImage;
 
 const char* const kImages[] = {"kernel32.dll", "ntdll.dll", "msvcrt.dll", "user32.dll",
                                "comctl32.dll", "ws2_32.dll", "dwmapi.dll", "dsquery.dll"};
+const char* const kImages64[] = {"kernel32.dll", "ntdll.dll", "msvcrt.dll", "comctl32.dll"};
+const char* const kObjdump32 = "i686-w64-mingw32-objdump";
+const char* const kObjdump64 = "x86_64-w64-mingw32-objdump";
+
+struct TRealImage {
+  std::string path;
+  bool pe32Plus;
+  const char* objdump;
+};
 
 std::vector<std::uint8_t> FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
@@ -38,9 +47,9 @@ struct TObjdumpSection {
   bool contents;
 };
 
-std::vector<TObjdumpSection> ObjdumpSections(const std::string& path) {
+std::vector<TObjdumpSection> ObjdumpSections(const TRealImage& image) {
   std::vector<TObjdumpSection> out;
-  std::istringstream lines(CommandOutput("i686-w64-mingw32-objdump -h '" + path + "'"));
+  std::istringstream lines(CommandOutput(std::string(image.objdump) + " -h '" + image.path + "'"));
   const std::regex row(R"(^\s*\d+\s+(\S+)\s+([0-9a-f]+)\s+([0-9a-f]+)\s+[0-9a-f]+\s+([0-9a-f]+)\s+2\*\*\d+)");
   std::string line, flags;
   std::smatch m;
@@ -53,9 +62,9 @@ std::vector<TObjdumpSection> ObjdumpSections(const std::string& path) {
   return out;
 }
 
-std::map<std::string, std::string> ObjdumpHeaderFields(const std::string& path) {
+std::map<std::string, std::string> ObjdumpHeaderFields(const TRealImage& image) {
   std::map<std::string, std::string> out;
-  std::istringstream lines(CommandOutput("i686-w64-mingw32-objdump -p '" + path + "'"));
+  std::istringstream lines(CommandOutput(std::string(image.objdump) + " -p '" + image.path + "'"));
   std::string line;
   while (std::getline(lines, line)) {
     std::istringstream words(line);
@@ -73,9 +82,9 @@ struct TObjdumpExports {
 
 // Parsed with sscanf: std::regex over thousands of lines is slow in the
 // sanitizer build.
-TObjdumpExports ObjdumpExports(const std::string& path) {
+TObjdumpExports ObjdumpExports(const TRealImage& image) {
   TObjdumpExports out;
-  std::istringstream lines(CommandOutput("i686-w64-mingw32-objdump -p '" + path + "'"));
+  std::istringstream lines(CommandOutput(std::string(image.objdump) + " -p '" + image.path + "'"));
   std::string line;
   bool inNames = false;
   while (std::getline(lines, line)) {
@@ -98,26 +107,31 @@ TObjdumpExports ObjdumpExports(const std::string& path) {
   return out;
 }
 
-// The foreign images, and the project's own 32-bit program once built.
-std::vector<std::string> RealImages() {
-  std::vector<std::string> paths;
+// The foreign images of both widths, and the project's own 32-bit program
+// once it is built.
+std::vector<TRealImage> RealImages() {
+  std::vector<TRealImage> images;
+  std::string path;
   for (const char* name : kImages) {
-    std::string path;
     EXPECT_TRUE(FindTestImage(name, path));
-    paths.push_back(path);
+    images.push_back({path, false, kObjdump32});
   }
-  if (const std::string own = testing::OwnWin32Program(); !own.empty()) paths.push_back(own);
-  return paths;
+  for (const char* name : kImages64) {
+    EXPECT_TRUE(testing::FindTestImage64(name, path));
+    images.push_back({path, true, kObjdump64});
+  }
+  if (const std::string own = testing::OwnWin32Program(); !own.empty()) images.push_back({own, false, kObjdump32});
+  return images;
 }
 
 TEST(ImageMemoryReal, SectionsHoldTheFileBytesAtTheirAddresses) {
-  for (const std::string& path : RealImages()) {
-    SCOPED_TRACE(path);
+  for (const TRealImage& image : RealImages()) {
+    SCOPED_TRACE(image.path);
     std::string error;
     TImageMemory memory;
-    ASSERT_TRUE(memory.AddImageFile(path, &error)) << error;
-    const std::vector<std::uint8_t> file = FileBytes(path);
-    const auto sections = ObjdumpSections(path);
+    ASSERT_TRUE(memory.AddImageFile(image.path, &error)) << error;
+    const std::vector<std::uint8_t> file = FileBytes(image.path);
+    const auto sections = ObjdumpSections(image);
     ASSERT_FALSE(sections.empty());
     for (const TObjdumpSection& s : sections) {
       SCOPED_TRACE(s.name);
@@ -137,22 +151,23 @@ TEST(ImageMemoryReal, SectionsHoldTheFileBytesAtTheirAddresses) {
 }
 
 TEST(ImageMemoryReal, HeadersAgreeWithObjdumpForOwnAndForeignImages) {
-  for (const std::string& path : RealImages()) {
-    SCOPED_TRACE(path);
+  for (const TRealImage& image : RealImages()) {
+    SCOPED_TRACE(image.path);
     TImageMemory memory;
-    ASSERT_TRUE(memory.AddImageFile(path));
-    const auto fields = ObjdumpHeaderFields(path);
+    ASSERT_TRUE(memory.AddImageFile(image.path));
+    const auto fields = ObjdumpHeaderFields(image);
     const Address base = memory.Modules().front().base;
     const auto headers = ImageNtHeaders(memory, base);
     ASSERT_TRUE(headers);
-    EXPECT_FALSE(headers->pe32Plus);
-    EXPECT_EQ(headers->machine, kMachineI386);
+    EXPECT_EQ(headers->pe32Plus, image.pe32Plus);
+    EXPECT_EQ(headers->machine, image.pe32Plus ? kMachineAmd64 : kMachineI386);
     EXPECT_EQ(headers->imageBase, std::stoull(fields.at("ImageBase"), nullptr, 16));
     EXPECT_EQ(ImageSize(*headers), std::stoul(fields.at("SizeOfImage"), nullptr, 16));
     EXPECT_EQ(headers->addressOfEntryPoint, std::stoul(fields.at("AddressOfEntryPoint"), nullptr, 16));
-    EXPECT_EQ(headers->sections.size(), ObjdumpSections(path).size());
+    const auto sections = ObjdumpSections(image);
+    EXPECT_EQ(headers->sections.size(), sections.size());
     // RvaToFileOffset maps every section start back to its raw data.
-    for (const TObjdumpSection& s : ObjdumpSections(path)) {
+    for (const TObjdumpSection& s : sections) {
       if (!s.contents) continue;
       EXPECT_EQ(RvaToFileOffset(*headers, static_cast<std::uint32_t>(s.vma - base)), s.fileOffset) << s.name;
     }
@@ -161,14 +176,12 @@ TEST(ImageMemoryReal, HeadersAgreeWithObjdumpForOwnAndForeignImages) {
 
 TEST(ImageMemoryReal, ExportTablesAgreeWithObjdump) {
   std::size_t compared = 0, nameless = 0, forwarders = 0;
-  for (const char* name : kImages) {
-    SCOPED_TRACE(name);
-    std::string path;
-    ASSERT_TRUE(FindTestImage(name, path));
+  for (const TRealImage& image : RealImages()) {
+    SCOPED_TRACE(image.path);
     TImageMemory memory;
-    ASSERT_TRUE(memory.AddImageFile(path));
+    ASSERT_TRUE(memory.AddImageFile(image.path));
     const Address base = memory.Modules().front().base;
-    const TObjdumpExports expected = ObjdumpExports(path);
+    const TObjdumpExports expected = ObjdumpExports(image);
     std::map<std::uint32_t, std::pair<std::uint32_t, std::string>> nonEmpty;
     for (const auto& [ordinal, entry] : expected.byOrdinal)
       if (entry.first != 0) nonEmpty[ordinal] = entry;

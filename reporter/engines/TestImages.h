@@ -34,12 +34,23 @@ inline ::testing::AssertionResult FindTestImage(const std::string& name, std::st
                                        << " is missing: run scripts/fetch-test-images.sh";
 }
 
+// 64-bit (PE32+) images: the x86-64 Windows DLLs of the installed wine64
+// (package libwine:amd64, which scripts/ensure-deps.sh brings in).
+inline std::string Wine64ImageDir() { return "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"; }
+
+inline ::testing::AssertionResult FindTestImage64(const std::string& name, std::string& path) {
+  path = Wine64ImageDir() + "/" + name;
+  if (FileExists(path)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "64-bit test image " << path << " is missing: install wine64";
+}
+
 // The project's 32-bit program, or empty when the win32 build is not there.
 inline std::string OwnWin32Program() {
   const std::string path = SourceDir() + "/build/win32/bin/Kelvane.exe";
   return FileExists(path) ? path : std::string();
 }
 
+#ifndef _WIN32
 // Standard output of a shell command (native tests only: the oracles are
 // Linux programs).
 inline std::string CommandOutput(const std::string& command) {
@@ -52,5 +63,6 @@ inline std::string CommandOutput(const std::string& command) {
   pclose(pipe);
   return out;
 }
+#endif
 
 }  // namespace ruvex::testing
