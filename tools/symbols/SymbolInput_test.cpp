@@ -5,14 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
+#include <unistd.h>
 
 #include "common/Utf.h"
 #include "reporter/engines/CompactSymbols.h"
+#include "reporter/engines/ImageMemory.h"
+#include "reporter/engines/SymbolSources.h"
 #include "reporter/engines/TestImages.h"
 #include "reporter/engines/TextMap.h"
 #include "tools/symbols/TextMapWriter.h"
@@ -33,7 +39,11 @@ struct TOracleRow {
   Address address;
   std::string function;  // addr2line -f
   int line;              // addr2line, 0 when unknown
-  std::string nmName;    // nm: the nearest function symbol at or below
+  std::vector<std::string> nmNames;  // nm: the nearest function symbols at or below (aliases)
+
+  bool NmNames(const std::string& name) const {
+    return std::find(nmNames.begin(), nmNames.end(), name) != nmNames.end();
+  }
 };
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -44,13 +54,13 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 // nm -n: function symbols (text) by address, undecorated as the tool does.
-std::map<Address, std::string> NmFunctions(const std::string& image, const TImageLayout& layout,
+std::map<Address, std::vector<std::string>> NmFunctions(const std::string& image, const TImageLayout& layout,
                                            const TMapFile& map) {
-  std::map<Address, std::string> out;
+  std::map<Address, std::vector<std::string>> out;
   for (const std::string& l : SplitLines(CommandOutput("i686-w64-mingw32-nm -n '" + image + "'"))) {
     if (l.size() < 12 || (l[9] != 't' && l[9] != 'T')) continue;
     const Address a = std::strtoull(l.substr(0, 8).c_str(), nullptr, 16);
-    if (map.FindPublic(a).Address == a) out[a] = ReadableName(l.substr(11), layout.i386);
+    if (map.FindPublic(a).Address == a) out[a].push_back(ReadableName(l.substr(11), layout.i386));
   }
   return out;
 }
@@ -77,7 +87,7 @@ std::string WithoutArgumentBytes(std::string name) {
 // The innermost frame's line is the line-table row; the outermost frame is
 // the function the code lies in.
 std::vector<TOracleRow> Oracle(const std::string& image, const std::vector<Address>& addresses,
-                               const std::map<Address, std::string>& nm) {
+                               const std::map<Address, std::vector<std::string>>& nm) {
   std::string command = "i686-w64-mingw32-addr2line -a -f -i -e '" + image + "'";
   char hex[32];
   for (Address a : addresses) {
@@ -87,7 +97,7 @@ std::vector<TOracleRow> Oracle(const std::string& image, const std::vector<Addre
   std::vector<TOracleRow> rows;
   const std::vector<std::string> out = SplitLines(CommandOutput(command));
   for (std::size_t i = 0; i < out.size();) {
-    TOracleRow r{std::strtoull(out[i].c_str(), nullptr, 16), "", 0, ""};
+    TOracleRow r{std::strtoull(out[i].c_str(), nullptr, 16), "", 0, {}};
     bool innermost = true;
     for (++i; i + 1 < out.size() && out[i].compare(0, 2, "0x") != 0; i += 2) {
       r.function = out[i];
@@ -96,7 +106,7 @@ std::vector<TOracleRow> Oracle(const std::string& image, const std::vector<Addre
       innermost = false;
     }
     auto it = nm.upper_bound(r.address);
-    r.nmName = it == nm.begin() ? "" : std::prev(it)->second;
+    if (it != nm.begin()) r.nmNames = std::prev(it)->second;
     rows.push_back(r);
   }
   return rows;
@@ -158,7 +168,7 @@ TEST_P(RealImage, TextMapAndCompactDataAgreeWithAddr2lineAndNm) {
   for (const TOracleRow& r : rows) {
     const int expectedLine = r.line;
     for (const TMapFile* m : {&fromText, &fromCompact}) {
-      EXPECT_EQ(r.nmName, kelvane::Utf16ToUtf8(m->FindPublic(r.address).Name)) << std::hex << r.address;
+      EXPECT_TRUE(r.NmNames(kelvane::Utf16ToUtf8(m->FindPublic(r.address).Name))) << std::hex << r.address;
       const int line = m->FindLine(r.address);
       // Where the line table has no row (padding behind a sequence's end),
       // addr2line falls back to the function's declaration line; we say 0.
@@ -168,7 +178,9 @@ TEST_P(RealImage, TextMapAndCompactDataAgreeWithAddr2lineAndNm) {
     if (r.function == "??")
       ++noFunction;
     else
-      sameName += WithoutCloneSuffix(WithoutArgumentBytes(r.function)) == WithoutCloneSuffix(r.nmName);
+      sameName += std::any_of(r.nmNames.begin(), r.nmNames.end(), [&](const std::string& n) {
+        return WithoutCloneSuffix(WithoutArgumentBytes(r.function)) == WithoutCloneSuffix(n);
+      });
     sameLine += line == expectedLine;
     noRow += line == 0 && expectedLine != 0;
   }
@@ -183,6 +195,61 @@ TEST_P(RealImage, TextMapAndCompactDataAgreeWithAddr2lineAndNm) {
               "padding %d, without a function for addr2line %d\n",
               GetParam(), source.PublicCount(), source.LineCount(), rows.size(), rows.size(), sameName, sameLine,
               noRow, noFunction);
+}
+
+// Every function of an image, found through the whole source search of a
+// module laid out in memory: names as nm gives them, lines as addr2line.
+void ExpectModuleResolves(const std::string& image, TMemorySymbolFiles& files, int minFunctions) {
+  TImageMemory memory;
+  ASSERT_TRUE(memory.AddImageFile(image));
+  const ModuleEntry module = memory.Modules().at(0);
+  TMapFile map;
+  ASSERT_TRUE(LoadModuleSymbols(map, {memory, files, nullptr}, module.base, kelvane::U16("C:\\app\\" + std::filesystem::path(image).filename().string())));
+  TImageLayout layout;
+  const TMapFile reference = MapOfImage(image, layout);
+  ASSERT_GE(map.PublicCount(), minFunctions);
+  std::vector<Address> sample;
+  for (const TMfPublic& p : reference.Publics()) sample.push_back(p.Address + 1);
+  const std::vector<TOracleRow> rows = Oracle(image, sample, NmFunctions(image, layout, reference));
+  ASSERT_EQ(sample.size(), rows.size());
+  for (const TOracleRow& r : rows) {
+    EXPECT_TRUE(r.NmNames(kelvane::Utf16ToUtf8(map.FindPublic(r.address).Name))) << std::hex << r.address;
+    const int line = map.FindLine(r.address);
+    if (line != 0 || r.function != "??") EXPECT_EQ(r.line, line) << std::hex << r.address << " " << r.function;
+  }
+  EXPECT_FALSE(map.FindSegment(true, sample[0]).Unit_.empty());
+}
+
+// The project's own 32-bit program with the ".ruvex" file the tool makes.
+TEST(OwnProgram, Win32BuildResolvesThroughItsCompactFile) {
+  const std::string image = ruvex::testing::OwnWin32Program();
+  if (image.empty()) GTEST_SKIP() << "build/win32/bin/Kelvane.exe is not built yet";
+  TImageLayout layout;
+  TMapFile map = MapOfImage(image, layout);
+  TMemorySymbolFiles files;
+  files.Add(u"C:\\app\\Kelvane.ruvex", WriteCompactSymbols(map));
+  ExpectModuleResolves(image, files, 20);
+}
+
+// The tool's resource script, compiled by windres into a small program
+// that is then linked again with it: the embedded data describes the
+// program it sits in, and nothing else is needed beside it.
+TEST(OwnProgram, EmbeddedResourceThroughWindres) {
+  const char* binary = std::getenv("KELVANE_BINARY_DIR");
+  ASSERT_TRUE(binary);
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("ruvex-rc-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "tiny.c") << "__attribute__((noinline)) int twice(int x) { return 2 * x; }\n"
+                                   "int main(int argc, char** argv) {\n  return twice(argc);\n}\n";
+  const std::string d = dir.string(), tool = std::string(binary) + "/bin/ruvex-symbols";
+  const std::string build = "cd '" + d + "' && i686-w64-mingw32-gcc -g -O1 tiny.c -o tiny.exe && '" + tool +
+                            "' --image tiny.exe --objdump i686-w64-mingw32-objdump --rc tiny.rc >/dev/null &&"
+                            " i686-w64-mingw32-windres tiny.rc -O coff -o tiny.res.o &&"
+                            " i686-w64-mingw32-gcc -g -O1 tiny.c tiny.res.o -o tiny.exe";
+  ASSERT_EQ(0, std::system(build.c_str()));
+  TMemorySymbolFiles none;
+  ExpectModuleResolves(d + "/tiny.exe", none, 3);
+  std::filesystem::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Wine, RealImage, ::testing::Values("comctl32.dll", "msvcrt.dll", "riched20.dll"));
