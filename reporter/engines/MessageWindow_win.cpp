@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,11 +18,18 @@ struct TWindowEntry {
   TMessageHandlerList handlers;
 };
 
+// Cleared when the list is destroyed at the end of the process, so that a
+// message arriving after that reaches no handler instead of freed memory.
+std::atomic<bool> listAlive{false};
+
 // The process-wide list; the windows go with their threads, the list with
 // the process.
 struct TWindowList {
   std::mutex mutex;
   std::vector<std::unique_ptr<TWindowEntry>> entries;
+
+  TWindowList() { listAlive = true; }
+  ~TWindowList() { listAlive = false; }
 
   TWindowEntry* ByWindow(HWND window) {
     for (auto& e : entries)
@@ -43,7 +51,7 @@ TWindowList& Windows() {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   TMessage m{reinterpret_cast<std::uintptr_t>(window), message, wParam, lParam, 0};
   m.result = DefWindowProcW(window, message, wParam, lParam);
-  if (!MessageReachesHandlers(message)) return m.result;
+  if (!MessageReachesHandlers(message) || !listAlive) return m.result;
   std::vector<TMessageHandlerList::TEntry> handlers;
   {
     TWindowList& list = Windows();
