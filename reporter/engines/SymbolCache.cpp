@@ -31,7 +31,9 @@ std::shared_ptr<const TMapFile> TSymbolCache::LookupModuleSymbols(Address addres
   return map;
 }
 
-std::optional<TAddressSymbolInfo> TSymbolCache::AddressSymbolInfo(Address address) {
+__attribute__((noinline)) std::optional<TAddressSymbolInfo> TSymbolCache::AddressSymbolInfo(Address address) {
+  // 0: the caller's own place, just before the return address.
+  if (address == 0) address = reinterpret_cast<Address>(__builtin_return_address(0)) - 1;
   const std::shared_ptr<const TMapFile> map = LookupModuleSymbols(address);
   if (!map->IsValid()) return std::nullopt;
   TAddressSymbolInfo info;

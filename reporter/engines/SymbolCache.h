@@ -49,7 +49,8 @@ class TSymbolCache {
   // cached ones are valid; an invalid one is fresh and not kept.
   std::shared_ptr<const TMapFile> LookupModuleSymbols(Address address);
 
-  // Unit, public and line of an address; none without valid symbols.
+  // Unit, public and line of an address (0: of the caller's own place);
+  // none without valid symbols.
   std::optional<TAddressSymbolInfo> AddressSymbolInfo(Address address);
   // "unit.name" for the exact start of a public ("name" when the unit is
   // empty), followed by " (module file name)" for minimal-form names.

@@ -1,38 +1,12 @@
 #include <windows.h>
 
 #include "reporter/engines/DebugHelp.h"
+#include "reporter/engines/ProcessMemory.h"
 #include "reporter/engines/SymbolCache.h"
 
 namespace ruvex {
 
 namespace {
-
-// The memory of this process, read without risking a fault.
-class TOwnProcessMemory : public IMemoryReader {
- public:
-  bool Read(Address address, void* out, std::size_t size) const override {
-    SIZE_T done = 0;
-    return size == 0 || (ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(address), out, size, &done) &&
-                         done == size);
-  }
-  std::optional<MemoryRegion> RegionAt(Address address) const override {
-    MEMORY_BASIC_INFORMATION info;
-    if (VirtualQuery(reinterpret_cast<LPCVOID>(address), &info, sizeof info) != sizeof info ||
-        info.State != MEM_COMMIT)
-      return std::nullopt;
-    MemoryRegion r;
-    r.base = reinterpret_cast<Address>(info.BaseAddress);
-    r.size = info.RegionSize;
-    r.allocationBase = reinterpret_cast<Address>(info.AllocationBase);
-    const DWORD p = info.Protect & 0xFF;
-    r.readable = p & (PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE |
-                      PAGE_EXECUTE_WRITECOPY);
-    r.writable = p & (PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY);
-    r.executable = p & (PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY);
-    r.guard = (info.Protect & PAGE_GUARD) != 0;
-    return r;
-  }
-};
 
 class TProcessSymbolHost : public ISymbolHost {
  public:
@@ -54,7 +28,7 @@ class TProcessSymbolHost : public ISymbolHost {
   }
 
  private:
-  TOwnProcessMemory memory_;
+  TProcessMemory memory_;
   std::unique_ptr<IDebugHelp> debugHelp_;
 };
 

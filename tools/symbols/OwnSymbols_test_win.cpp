@@ -59,6 +59,10 @@ TEST(OwnSymbols, OwnFunctionsResolveToUnitNameAndLine) {
     EXPECT_EQ("OwnSymbols_test_win.cpp." + std::string(c.name), kelvane::Utf16ToUtf8(cache.ProcNameAt(a)));
   }
   EXPECT_EQ(20, AnotherKnownFunction(8));  // the functions are real code
+  // 0 asks about the caller's own place: this test.
+  const std::optional<TAddressSymbolInfo> here = cache.AddressSymbolInfo(0);
+  ASSERT_TRUE(here);
+  EXPECT_NE(std::string::npos, kelvane::Utf16ToUtf8(here->publicName).find("OwnFunctionsResolveToUnitNameAndLine"));
   // Functions of the runtime carry names too.
   EXPECT_FALSE(cache.AddressSymbolInfo(reinterpret_cast<Address>(&::memcmp))->publicName.empty());
 }
