@@ -51,6 +51,29 @@ TEST(Resources, FindsNumberedAndNamedResources) {
   EXPECT_EQ(ResourceBytes(memory, 0x20000000, TResourceId::Of(10), TResourceId::Of(7)), "");  // no image there
 }
 
+TEST(Resources, LanguageIsChosenAsTheSystemDoes) {
+  TPeBuilder b;
+  b.imageBase = 0x10000000;
+  auto resource = [](std::uint16_t name, std::uint16_t language, const char* text) {
+    return TTestResource{u"", 6, u"", name, Bytes(text), language};
+  };
+  b.AddResources(0x1000, {resource(1, 0x0401, "arabic"), resource(1, 0x0409, "english"), resource(1, 0x0809, "british"),
+                          resource(2, 0x0401, "arabic"), resource(2, 0x0000, "neutral"), resource(2, 0x0407, "german")});
+  TImageMemory memory;
+  ASSERT_TRUE(memory.AddImage(b.Build(), u"r.dll"));
+  struct {
+    std::uint16_t name, language;
+    std::string bytes;
+  } cases[] = {
+      {1, 0x0409, "english"},  {1, 0x0809, "british"}, {1, 0x0C09, "english"},  // same primary language
+      {1, 0x0407, "arabic"},   {1, 0, "arabic"},       {2, 0x0407, "german"},
+      {2, 0x0409, "neutral"},  {2, 0, "neutral"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ResourceBytes(memory, 0x10000000, TResourceId::Of(6), TResourceId::Of(c.name), c.language), c.bytes)
+        << c.name << " " << std::hex << c.language;
+}
+
 TEST(Resources, HostileOffsetsYieldNothing) {
   TPeBuilder b;
   b.imageBase = 0x10000000;

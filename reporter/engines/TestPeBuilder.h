@@ -30,6 +30,7 @@ struct TTestResource {
   std::u16string name;      // empty: nameId
   std::uint16_t nameId = 0;
   std::vector<std::uint8_t> bytes;
+  std::uint16_t language = 0x409;
 };
 
 inline void Put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
@@ -91,15 +92,14 @@ class TPeBuilder {
     sections.push_back({".edata", rva, d, 0x40000040});
   }
 
-  // Adds a resource section at `rva`, one language (0x409) per resource,
-  // resources of the same type under one type entry.
+  // Adds a resource section at `rva`: resources of the same type share a
+  // type entry, languages of the same name share a name entry.
   void AddResources(std::uint32_t rva, const std::vector<TTestResource>& resources) {
     std::vector<std::uint8_t> d;
-    auto directory = [&](std::size_t namedCount, std::size_t idCount) {
+    auto directory = [&](std::size_t count) {
       const std::size_t at = d.size();
-      d.resize(at + 16 + 8 * (namedCount + idCount), 0);
-      Put16(d, at + 12, static_cast<std::uint32_t>(namedCount));
-      Put16(d, at + 14, static_cast<std::uint32_t>(idCount));
+      d.resize(at + 16 + 8 * count, 0);
+      Put16(d, at + 14, static_cast<std::uint32_t>(count));  // counts only matter in sum here
       return at + 16;
     };
     auto nameString = [&](const std::u16string& s) {
@@ -112,35 +112,47 @@ class TPeBuilder {
     auto sameType = [](const TTestResource& a, const TTestResource& b) {
       return a.typeName == b.typeName && (!a.typeName.empty() || a.typeId == b.typeId);
     };
-    std::vector<std::vector<const TTestResource*>> types;
+    auto sameName = [](const TTestResource& a, const TTestResource& b) {
+      return a.name == b.name && (!a.name.empty() || a.nameId == b.nameId);
+    };
+    // types -> names -> languages
+    std::vector<std::vector<std::vector<const TTestResource*>>> tree;
     for (const auto& r : resources) {
-      auto it = std::find_if(types.begin(), types.end(), [&](const auto& t) { return sameType(*t[0], r); });
-      if (it == types.end())
-        types.push_back({&r});
+      auto type = std::find_if(tree.begin(), tree.end(), [&](const auto& t) { return sameType(*t[0][0], r); });
+      if (type == tree.end()) {
+        tree.push_back({{&r}});
+        continue;
+      }
+      auto name = std::find_if(type->begin(), type->end(), [&](const auto& n) { return sameName(*n[0], r); });
+      if (name == type->end())
+        type->push_back({&r});
       else
-        it->push_back(&r);
+        name->push_back(&r);
     }
-    const std::size_t rootEntries = directory(0, types.size());  // counts only matter in sum here
-    for (std::size_t t = 0; t < types.size(); ++t) {
-      const TTestResource& first = *types[t][0];
+    const std::size_t rootEntries = directory(tree.size());
+    for (std::size_t t = 0; t < tree.size(); ++t) {
+      const TTestResource& firstOfType = *tree[t][0][0];
       const std::size_t nameDir = d.size();
-      const std::size_t nameEntries = directory(0, types[t].size());
-      Put32(d, rootEntries + 8 * t, first.typeName.empty() ? first.typeId : nameString(first.typeName));
+      const std::size_t nameEntries = directory(tree[t].size());
+      Put32(d, rootEntries + 8 * t, firstOfType.typeName.empty() ? firstOfType.typeId : nameString(firstOfType.typeName));
       Put32(d, rootEntries + 8 * t + 4, static_cast<std::uint32_t>(nameDir) | 0x80000000u);
-      for (std::size_t i = 0; i < types[t].size(); ++i) {
-        const TTestResource& r = *types[t][i];
+      for (std::size_t n = 0; n < tree[t].size(); ++n) {
+        const auto& languages = tree[t][n];
         const std::size_t langDir = d.size();
-        const std::size_t langEntries = directory(0, 1);
-        const std::size_t dataEntry = d.size();
-        d.resize(dataEntry + 16, 0);
-        d.insert(d.end(), r.bytes.begin(), r.bytes.end());
-        d.resize((d.size() + 3) & ~std::size_t{3}, 0);
-        Put32(d, dataEntry, rva + static_cast<std::uint32_t>(dataEntry + 16));
-        Put32(d, dataEntry + 4, static_cast<std::uint32_t>(r.bytes.size()));
-        Put32(d, langEntries, 0x409);
-        Put32(d, langEntries + 4, static_cast<std::uint32_t>(dataEntry));
-        Put32(d, nameEntries + 8 * i, r.name.empty() ? r.nameId : nameString(r.name));
-        Put32(d, nameEntries + 8 * i + 4, static_cast<std::uint32_t>(langDir) | 0x80000000u);
+        const std::size_t langEntries = directory(languages.size());
+        Put32(d, nameEntries + 8 * n, languages[0]->name.empty() ? languages[0]->nameId : nameString(languages[0]->name));
+        Put32(d, nameEntries + 8 * n + 4, static_cast<std::uint32_t>(langDir) | 0x80000000u);
+        for (std::size_t l = 0; l < languages.size(); ++l) {
+          const TTestResource& r = *languages[l];
+          const std::size_t dataEntry = d.size();
+          d.resize(dataEntry + 16, 0);
+          d.insert(d.end(), r.bytes.begin(), r.bytes.end());
+          d.resize((d.size() + 3) & ~std::size_t{3}, 0);
+          Put32(d, dataEntry, rva + static_cast<std::uint32_t>(dataEntry + 16));
+          Put32(d, dataEntry + 4, static_cast<std::uint32_t>(r.bytes.size()));
+          Put32(d, langEntries + 8 * l, r.language);
+          Put32(d, langEntries + 8 * l + 4, static_cast<std::uint32_t>(dataEntry));
+        }
       }
     }
     directories[2][0] = rva;
