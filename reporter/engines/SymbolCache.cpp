@@ -78,6 +78,32 @@ void TSymbolCache::Clear() {
   entries_.clear();
 }
 
+TSymbolCache* ProcessSymbolCache() {
+  static const std::unique_ptr<ISymbolHost> host = CreateProcessSymbolHost();
+  static const std::unique_ptr<TSymbolCache> cache = host ? std::make_unique<TSymbolCache>(*host) : nullptr;
+  return cache.get();
+}
+
+std::shared_ptr<const TMapFile> LookupModuleSymbols(Address address) {
+  TSymbolCache* cache = ProcessSymbolCache();
+  return cache ? cache->LookupModuleSymbols(address) : std::make_shared<TMapFile>();
+}
+
+std::u16string ProcNameAt(Address address) {
+  TSymbolCache* cache = ProcessSymbolCache();
+  return cache ? cache->ProcNameAt(address) : std::u16string();
+}
+
+void LineNumberAt(Address address, std::int32_t& line, Address& rangeStart, Address& rangeEnd) {
+  if (TSymbolCache* cache = ProcessSymbolCache()) {
+    cache->LineNumberAt(address, line, rangeStart, rangeEnd);
+  } else {
+    line = 0;
+    rangeStart = address;
+    rangeEnd = address + 1;
+  }
+}
+
 #ifndef _WIN32
 std::unique_ptr<ISymbolHost> CreateProcessSymbolHost() { return nullptr; }
 #endif

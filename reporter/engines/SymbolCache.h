@@ -75,7 +75,17 @@ class TSymbolCache {
   std::vector<TEntry> entries_;
 };
 
-// The host of the running process (Windows only).
+// The host of the running process (Windows only; null elsewhere).
 std::unique_ptr<ISymbolHost> CreateProcessSymbolHost();
+
+// The process-wide cache over that host, created on first use and cleared
+// when the process ends; null where there is no process host.
+TSymbolCache* ProcessSymbolCache();
+
+// The lookups through the process-wide cache, in the forms the stack
+// tracer and the disassembler's name and line callbacks take.
+std::shared_ptr<const TMapFile> LookupModuleSymbols(Address address);
+std::u16string ProcNameAt(Address address);
+void LineNumberAt(Address address, std::int32_t& line, Address& rangeStart, Address& rangeEnd);
 
 }  // namespace ruvex

@@ -63,6 +63,14 @@ TEST(OwnSymbols, OwnFunctionsResolveToUnitNameAndLine) {
   const std::optional<TAddressSymbolInfo> here = cache.AddressSymbolInfo(0);
   ASSERT_TRUE(here);
   EXPECT_NE(std::string::npos, kelvane::Utf16ToUtf8(here->publicName).find("OwnFunctionsResolveToUnitNameAndLine"));
+  // The process-wide cache answers the same.
+  EXPECT_EQ("OwnSymbols_test_win.cpp.ruvex::ownsymbols::AnotherKnownFunction(int)",
+            kelvane::Utf16ToUtf8(ProcNameAt(AddressOf(&AnotherKnownFunction))));
+  std::int32_t line = 0;
+  Address start = 0, end = 0;
+  LineNumberAt(AddressOf(&AnotherKnownFunction), line, start, end);
+  EXPECT_EQ(kSecondLine, line);
+  EXPECT_GT(end, start);
   // Functions of the runtime carry names too.
   EXPECT_FALSE(cache.AddressSymbolInfo(reinterpret_cast<Address>(&::memcmp))->publicName.empty());
 }
