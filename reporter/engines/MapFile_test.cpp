@@ -30,6 +30,34 @@ TEST(ProbeSearch, AgreesWithBruteForceForEveryCount) {
   }
 }
 
+// FindSegment over code and data segments (code sorts first), against a
+// scan of the table.
+TEST(ProbeSearch, FindSegmentOfEitherKindAgreesWithAScan) {
+  std::mt19937 rng(9);
+  for (int count = 1; count <= 600; ++count) {
+    TMapFile m(false);
+    Address a = 0x1000;
+    for (int i = 0; i < count; ++i) {
+      const std::uint32_t length = rng() % 3 == 0 ? 0x10 : 0x30;
+      m.AddSegment(rng() % 2 == 0, a, length, u"u" + std::u16string(1, char16_t(u'a' + i % 26)));
+      a += 0x20;  // some overlap their successor, some leave a gap
+    }
+    m.SortSegments();
+    for (int probe = 0; probe < 20; ++probe) {
+      const Address x = 0xFF0 + rng() % (a - 0xFF0 + 0x40);
+      for (bool code : {true, false}) {
+        const TMfSegment* expected = nullptr;  // the last of the kind starting at or before x
+        for (const TMfSegment& s : m.Segments())
+          if (s.Code == code && s.StartAddress <= x) expected = &s;
+        if (expected && x - expected->StartAddress >= expected->Length) expected = nullptr;
+        const TMfSegment got = m.FindSegment(code, x);
+        ASSERT_EQ(expected != nullptr, got.IsValid) << count << " " << x << " " << code;
+        if (expected) ASSERT_EQ(expected->StartAddress, got.StartAddress);
+      }
+    }
+  }
+}
+
 TMapFile SmallMap() {
   TMapFile m;
   m.SetCodeRange(0x1000, 0x2000);
