@@ -4,9 +4,11 @@
 
 #include "launcher/KV.Work.h"
 #include "launcher/platform/Win32Platform_win.h"
+#include "reporter/core/Startup_win.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  // Crash reporter start-up and shut-down (RAII) go here, around the launcher's main routine.
+  // Crash reporter start-up here, its shut-down when `reporter` goes.
+  const ruvex::TReporterStartup reporter;
 
   // An error that leaves the main routine is shown in the "Application
   // Error" box (the executable's file name as the module, the main routine's
