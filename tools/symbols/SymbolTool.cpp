@@ -9,6 +9,7 @@
 //   ruvex-symbols --dump FILE.ruvex
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -121,17 +122,28 @@ int main(int argc, char** argv) {
   const int lines = symbols::AddDecodedLines(*lineText, *layout, map);
   if (publics == 0) return Fail(image + " has no function symbols (stripped?)");
 
+  // The file is always complete; --minimal applies to the embedded data,
+  // whose names the complete file then supplies.
   TCompactWriteOptions options;
-  options.minimal = minimal;
+  const std::time_t now = std::time(nullptr);
+  if (const std::tm* t = std::localtime(&now)) {
+    options.dosDate = static_cast<std::uint16_t>(((t->tm_year - 80) << 9) | ((t->tm_mon + 1) << 5) | t->tm_mday);
+    options.dosTime = static_cast<std::uint16_t>((t->tm_hour << 11) | (t->tm_min << 5) | (t->tm_sec / 2));
+  }
   const std::string compact = WriteCompactSymbols(map, options);
+  options.minimal = minimal;
+  const std::string embedded = minimal ? WriteCompactSymbols(map, options) : compact;
   if (!ruvexOut.empty() && !WriteFile(ruvexOut, compact)) return Fail("cannot write " + ruvexOut);
   if (!rcOut.empty()) {
     const std::string data = rcOut + ".bin";
     std::string name = data.substr(data.find_last_of("/\\") + 1);
-    if (!WriteFile(data, compact) || !WriteFile(rcOut, "EXCEPT RUVEX \"" + name + "\"\n"))
+    if (!WriteFile(data, embedded) || !WriteFile(rcOut, "EXCEPT RUVEX \"" + name + "\"\n"))
       return Fail("cannot write " + rcOut);
   }
   if (!mapOut.empty() && !WriteFile(mapOut, symbols::WriteTextMap(map))) return Fail("cannot write " + mapOut);
   std::printf("%s: %d units, %d functions, %d lines\n", image.c_str(), map.SegmentCount(), publics, lines);
+  // The settings of a program that embeds the minimal form name the full
+  // file by this fingerprint.
+  if (!ruvexOut.empty()) std::printf("fingerprint of %s: %s\n", ruvexOut.c_str(), CompactFingerprint(compact).c_str());
   return 0;
 }
