@@ -1,5 +1,7 @@
 #include "reporter/archive/Zip.h"
 
+#include "common/LittleEndian.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -17,14 +19,6 @@ constexpr std::uint32_t kLocalSignature = 0x04034B50;
 constexpr std::uint32_t kCentralSignature = 0x02014B50;
 constexpr std::uint32_t kEndSignature = 0x06054B50;
 
-void Put16(std::string& out, std::uint32_t v) {
-  out.push_back(static_cast<char>(v & 0xFF));
-  out.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 // The 26-byte record that the local and the central header share.
 struct TFileInfo {
@@ -35,16 +29,16 @@ struct TFileInfo {
   std::string name;  // UTF-8
 
   void AppendTo(std::string& out) const {
-    Put16(out, kVersion);
-    Put16(out, kFlagUtf8Name);
-    Put16(out, kMethodDeflate);
-    Put16(out, modified.time);
-    Put16(out, modified.date);
-    Put32(out, crc32);
-    Put32(out, zipSize);
-    Put32(out, fullSize);
-    Put16(out, static_cast<std::uint32_t>(name.size()));
-    Put16(out, 0);  // no extra field
+    kelvane::PutLe16(out, kVersion);
+    kelvane::PutLe16(out, kFlagUtf8Name);
+    kelvane::PutLe16(out, kMethodDeflate);
+    kelvane::PutLe16(out, modified.time);
+    kelvane::PutLe16(out, modified.date);
+    kelvane::PutLe32(out, crc32);
+    kelvane::PutLe32(out, zipSize);
+    kelvane::PutLe32(out, fullSize);
+    kelvane::PutLe16(out, static_cast<std::uint32_t>(name.size()));
+    kelvane::PutLe16(out, 0);  // no extra field
   }
 };
 
@@ -103,7 +97,7 @@ bool AddEntry(IFileSystem& fs, TRawDeflater& deflater, TArchiveWriter& archive, 
   entry.localHeaderOffset = static_cast<std::uint32_t>(archive.position());
 
   std::string header;
-  Put32(header, kLocalSignature);
+  kelvane::PutLe32(header, kLocalSignature);
   entry.info.AppendTo(header);
   header += entry.info.name;
   if (!archive.Write(header) || !archive.Write(*packed)) return false;
@@ -115,26 +109,26 @@ bool WriteDirectory(TArchiveWriter& archive, const std::vector<TEntry>& entries)
   const std::uint64_t directoryOffset = archive.position();
   std::string directory;
   for (const TEntry& e : entries) {
-    Put32(directory, kCentralSignature);
-    Put16(directory, kVersion);  // made by
+    kelvane::PutLe32(directory, kCentralSignature);
+    kelvane::PutLe16(directory, kVersion);  // made by
     e.info.AppendTo(directory);
-    Put16(directory, 0);  // comment length
-    Put16(directory, 0);  // disk number start
-    Put16(directory, 0);  // internal attributes
-    Put32(directory, e.attributes);
-    Put32(directory, e.localHeaderOffset);
+    kelvane::PutLe16(directory, 0);  // comment length
+    kelvane::PutLe16(directory, 0);  // disk number start
+    kelvane::PutLe16(directory, 0);  // internal attributes
+    kelvane::PutLe32(directory, e.attributes);
+    kelvane::PutLe32(directory, e.localHeaderOffset);
     directory += e.info.name;
   }
   if (directoryOffset + directory.size() > 0xFFFFFFFFull) return false;
   std::string end;
-  Put32(end, kEndSignature);
-  Put16(end, 0);
-  Put16(end, 0);
-  Put16(end, static_cast<std::uint32_t>(entries.size()));
-  Put16(end, static_cast<std::uint32_t>(entries.size()));
-  Put32(end, static_cast<std::uint32_t>(directory.size()));
-  Put32(end, static_cast<std::uint32_t>(directoryOffset));
-  Put16(end, 0);
+  kelvane::PutLe32(end, kEndSignature);
+  kelvane::PutLe16(end, 0);
+  kelvane::PutLe16(end, 0);
+  kelvane::PutLe16(end, static_cast<std::uint32_t>(entries.size()));
+  kelvane::PutLe16(end, static_cast<std::uint32_t>(entries.size()));
+  kelvane::PutLe32(end, static_cast<std::uint32_t>(directory.size()));
+  kelvane::PutLe32(end, static_cast<std::uint32_t>(directoryOffset));
+  kelvane::PutLe16(end, 0);
   return archive.Write(directory) && archive.Write(end);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // A bounds-checked little-endian reader over untrusted bytes: every read
 // says whether the bytes were there, and the position never leaves the data.
+#include "common/LittleEndian.h"
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -49,12 +50,7 @@ class TByteCursor {
   std::size_t pos_ = 0;
 };
 
-inline void PutLe32(std::string& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
-}
-inline void PutLe16(std::string& out, std::uint16_t v) {
-  out.push_back(static_cast<char>(v));
-  out.push_back(static_cast<char>(v >> 8));
-}
+using kelvane::PutLe16;
+using kelvane::PutLe32;
 
 }  // namespace ruvex

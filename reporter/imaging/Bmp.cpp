@@ -1,24 +1,11 @@
 #include "reporter/imaging/Bmp.h"
 
+#include "common/LittleEndian.h"
+
 #include <cstring>
 
 namespace ruvex {
 namespace {
-
-void Put16(std::string& out, std::uint32_t v) {
-  out.push_back(static_cast<char>(v & 0xFF));
-  out.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-
-std::uint32_t Get(std::string_view s, std::size_t off, int bytes) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < bytes; ++i) v |= std::uint32_t(static_cast<std::uint8_t>(s[off + i])) << (8 * i);
-  return v;
-}
 
 constexpr std::uint32_t kBiRgb = 0, kBiBitfields = 3;
 
@@ -39,33 +26,33 @@ std::string EncodeBmp(const TPixelView& p) {
   std::string out;
   out.reserve(54 + imageSize);
   out += "BM";
-  Put32(out, imageSize + 54);
-  Put32(out, 0);  // two reserved words
-  Put32(out, 54);
-  Put32(out, 40);
-  Put32(out, static_cast<std::uint32_t>(p.width));
-  Put32(out, static_cast<std::uint32_t>(p.height));  // positive: bottom-up
-  Put16(out, 1);
-  Put16(out, 32);
-  Put32(out, kBiRgb);
-  Put32(out, imageSize);
-  Put32(out, 0);
-  Put32(out, 0);
-  Put32(out, 0);
-  Put32(out, 0);
+  kelvane::PutLe32(out, imageSize + 54);
+  kelvane::PutLe32(out, 0);  // two reserved words
+  kelvane::PutLe32(out, 54);
+  kelvane::PutLe32(out, 40);
+  kelvane::PutLe32(out, static_cast<std::uint32_t>(p.width));
+  kelvane::PutLe32(out, static_cast<std::uint32_t>(p.height));  // positive: bottom-up
+  kelvane::PutLe16(out, 1);
+  kelvane::PutLe16(out, 32);
+  kelvane::PutLe32(out, kBiRgb);
+  kelvane::PutLe32(out, imageSize);
+  kelvane::PutLe32(out, 0);
+  kelvane::PutLe32(out, 0);
+  kelvane::PutLe32(out, 0);
+  kelvane::PutLe32(out, 0);
   out.append(reinterpret_cast<const char*>(p.bits), imageSize);
   return out;
 }
 
 std::optional<TPixels> DecodeBmp(std::string_view f) {
   if (f.size() < 54 || f[0] != 'B' || f[1] != 'M') return std::nullopt;
-  const std::uint32_t pixelOffset = Get(f, 10, 4);
-  const std::uint32_t headerSize = Get(f, 14, 4);
+  const std::uint32_t pixelOffset = kelvane::GetLe(f, 10, 4);
+  const std::uint32_t headerSize = kelvane::GetLe(f, 14, 4);
   if (headerSize < 40 || headerSize > f.size() - 14) return std::nullopt;
-  const auto width = static_cast<std::int32_t>(Get(f, 18, 4));
-  const auto rawHeight = static_cast<std::int32_t>(Get(f, 22, 4));
-  const std::uint32_t bits = Get(f, 28, 2), compression = Get(f, 30, 4);
-  if (Get(f, 26, 2) != 1 || width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return std::nullopt;
+  const auto width = static_cast<std::int32_t>(kelvane::GetLe(f, 18, 4));
+  const auto rawHeight = static_cast<std::int32_t>(kelvane::GetLe(f, 22, 4));
+  const std::uint32_t bits = kelvane::GetLe(f, 28, 2), compression = kelvane::GetLe(f, 30, 4);
+  if (kelvane::GetLe(f, 26, 2) != 1 || width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return std::nullopt;
   const bool topDown = rawHeight < 0;
   const std::int32_t height = topDown ? -rawHeight : rawHeight;
   if (std::uint64_t(width) * std::uint64_t(height) > kMaxPixels) return std::nullopt;
@@ -74,7 +61,7 @@ std::optional<TPixels> DecodeBmp(std::string_view f) {
   if (compression == kBiBitfields && bits == 32) {
     const std::size_t at = 54;  // inside later headers, right after a 40-byte one
     if (at + 12 > f.size()) return std::nullopt;
-    for (int i = 0; i < 3; ++i) masks[i] = Get(f, at + 4 * i, 4);
+    for (int i = 0; i < 3; ++i) masks[i] = kelvane::GetLe(f, at + 4 * i, 4);
   } else if (compression != kBiRgb) {
     return std::nullopt;
   }
@@ -84,7 +71,7 @@ std::optional<TPixels> DecodeBmp(std::string_view f) {
   std::uint32_t paletteSize = 0;
   const std::size_t paletteAt = 14 + headerSize;
   if (bits <= 8) {
-    paletteSize = Get(f, 46, 4);
+    paletteSize = kelvane::GetLe(f, 46, 4);
     if (paletteSize == 0 || paletteSize > (1u << bits)) paletteSize = 1u << bits;
     if (paletteAt + std::size_t(paletteSize) * 4 > f.size()) return std::nullopt;
   }
@@ -100,7 +87,7 @@ std::optional<TPixels> DecodeBmp(std::string_view f) {
     for (std::int32_t x = 0; x < width; ++x) {
       std::uint8_t* px = v.At(x, y);
       if (bits == 32) {
-        const std::uint32_t value = Get(row, std::size_t(x) * 4, 4);
+        const std::uint32_t value = kelvane::GetLe(row, std::size_t(x) * 4, 4);
         px[0] = MaskedChannel(value, masks[2]);
         px[1] = MaskedChannel(value, masks[1]);
         px[2] = MaskedChannel(value, masks[0]);
