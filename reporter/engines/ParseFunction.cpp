@@ -144,7 +144,12 @@ class TAnalyser {
       if (AreaStartsWithin(addr, info.nextAddr, index)) return FailAt(addr);
       f_.CodeAreas[index].AreaEnd = info.nextAddr - 1;
       bool stop = EndsArea(info);
-      if (!Follow(info, before, patterns, stop)) return false;
+      current_ = index;
+      const bool followed = Follow(info, before, patterns, stop);
+      current_ = kNone;
+      if (!followed) return false;
+      // A branch back into this very area cut it: the tail goes on from there.
+      if (f_.CodeAreas[index].AreaEnd != info.nextAddr - 1) return true;
       if (stop || !RangeHolds(info.nextAddr)) return true;
       if (state != before) {
         AddArea(info.nextAddr, state, 0, false);
@@ -375,7 +380,7 @@ class TAnalyser {
       }
       TCodeArea tail;
       tail.AreaBegin = a;
-      tail.AreaEnd = area.AreaEnd;
+      tail.AreaEnd = i == current_ ? 0 : area.AreaEnd;  // an area still being decoded hands on undecoded
       tail.CalledFrom = calledFrom;
       tail.Registers = state;
       tail.JumpTarget = jumpTarget;
@@ -465,6 +470,8 @@ class TAnalyser {
   TAddressRange range_;
   unsigned decoded_ = 0;
   bool failed_ = false;
+  static constexpr std::size_t kNone = ~std::size_t{0};
+  std::size_t current_ = kNone;  // the area being decoded
 };
 
 }  // namespace

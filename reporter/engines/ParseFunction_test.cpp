@@ -144,6 +144,18 @@ TEST(ParseFunction, FarCallsAndTheTerminationRoutine) {
   EXPECT_EQ(f.CodeLen, 5);
 }
 
+TEST(ParseFunction, LoopBackIntoTheAreaBeingDecoded) {
+  // mov eax, edx; loop: add eax, 1; cmp byte ptr [eax], 0; jnz loop; sub eax, edx; ret
+  TBufferMemory code = Code({{0x00, {0x8B, 0xC2, 0x83, 0xC0, 0x01, 0x80, 0x38, 0x00, 0x75, 0xF8, 0x2B, 0xC2, 0xC3}}});
+  TFunctionInfo f = ParseFunction(code, kBase);
+  ASSERT_TRUE(f.IsValid);
+  EXPECT_EQ(f.CodeLen, 13);
+  ASSERT_EQ(f.CodeAreas.size(), 2u);
+  EXPECT_EQ(f.CodeAreas[0].AreaEnd, 0x401001u);
+  EXPECT_EQ(AreaAt(f, 0x401002)->AreaEnd, 0x40100Cu);
+  EXPECT_TRUE(AreaAt(f, 0x401002)->JumpTarget);
+}
+
 TEST(ParseFunction, Ud2EndsItsArea) {
   TBufferMemory code = Code({{0x00, {0x85, 0xC0, 0x75, 0x02, 0x0F, 0x0B, 0xC3}}});
   TFunctionInfo f = ParseFunction(code, kBase);
