@@ -1,0 +1,93 @@
+// Decodes the .text of a real 32-bit image linearly with our decoder, Zydis
+// (full decode with operands) and Capstone (with details), and prints
+// instructions per second and the ratios.
+//   bench_disasm [IMAGE]   (default: msvcrt.dll of build/test-images)
+#include <capstone/capstone.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "reporter/engines/Disasm.h"
+#include "reporter/engines/oracle/RealCode.h"
+#include "reporter/engines/oracle/ZydisOracle.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <class F>
+double InstructionsPerSecond(F decodeAll, std::size_t& count) {
+  double best = 0;
+  for (int round = 0; round < 5; ++round) {
+    auto start = Clock::now();
+    count = decodeAll();
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    best = std::max(best, count / seconds);
+  }
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace ruvex;
+  const std::string path = argc > 1 ? argv[1] : oracle::SourceDir() + "/build/test-images/i386-windows/msvcrt.dll";
+  oracle::TSection text;
+  if (!oracle::ReadTextSection(path, text)) {
+    std::fprintf(stderr, "bench_disasm: cannot read the .text of %s (run scripts/fetch-test-images.sh)\n", path.c_str());
+    return 1;
+  }
+  const std::vector<std::uint8_t>& bytes = text.bytes;
+  TBufferMemory memory(text.address, bytes);
+
+  std::size_t ours = 0, zydisCount = 0, capstoneCount = 0;
+  const double oursRate = InstructionsPerSecond([&] {
+    std::size_t n = 0;
+    for (Address at = text.address; at < text.address + bytes.size(); ++n) {
+      TInstrInfo info = DecodeInstr(memory, at);
+      at = info.valid ? info.nextAddr : at + 1;
+    }
+    return n;
+  }, ours);
+
+  ZydisDecoder decoder;
+  ZydisDecoderInit(&decoder, ZYDIS_MACHINE_MODE_LEGACY_32, ZYDIS_STACK_WIDTH_32);
+  const double zydisRate = InstructionsPerSecond([&] {
+    std::size_t n = 0;
+    ZydisDecodedInstruction instr;
+    ZydisDecodedOperand operands[ZYDIS_MAX_OPERAND_COUNT];
+    for (std::size_t off = 0; off < bytes.size(); ++n) {
+      if (ZYAN_SUCCESS(ZydisDecoderDecodeFull(&decoder, bytes.data() + off, bytes.size() - off, &instr, operands)))
+        off += instr.length;
+      else
+        ++off;
+    }
+    return n;
+  }, zydisCount);
+
+  csh handle;
+  if (cs_open(CS_ARCH_X86, CS_MODE_32, &handle) != CS_ERR_OK) return 1;
+  cs_option(handle, CS_OPT_DETAIL, CS_OPT_ON);
+  cs_insn* insn = cs_malloc(handle);
+  const double capstoneRate = InstructionsPerSecond([&] {
+    std::size_t n = 0;
+    const std::uint8_t* code = bytes.data();
+    std::size_t size = bytes.size();
+    std::uint64_t address = text.address;
+    while (size > 0) {
+      ++n;
+      if (!cs_disasm_iter(handle, &code, &size, &address, insn)) {
+        ++code, --size, ++address;
+      }
+    }
+    return n;
+  }, capstoneCount);
+  cs_free(insn, 1);
+  cs_close(&handle);
+
+  std::printf("%s: %zu bytes of .text\n", path.c_str(), bytes.size());
+  std::printf("  ours      %8zu instr  %12.0f instr/s\n", ours, oursRate);
+  std::printf("  zydis     %8zu instr  %12.0f instr/s  (ours %.2fx)\n", zydisCount, zydisRate, oursRate / zydisRate);
+  std::printf("  capstone  %8zu instr  %12.0f instr/s  (ours %.2fx)\n", capstoneCount, capstoneRate, oursRate / capstoneRate);
+  return 0;
+}
