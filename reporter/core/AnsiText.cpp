@@ -1,27 +1,16 @@
 #include "reporter/core/AnsiText.h"
 
+#include "common/Windows1252.h"
+
 namespace ruvex {
 namespace {
 
-// Windows-1252 bytes 0x80..0x9F; 0 marks the five undefined bytes, which map
-// to the code point of the same value as the system's conversion does.
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
-
-char16_t DecodeAnsi(unsigned char b) {
-  if (b >= 0x80 && b < 0xA0 && kHighControls[b - 0x80] != 0) return kHighControls[b - 0x80];
-  return b;
-}
+char16_t DecodeAnsi(unsigned char b) { return kelvane::Windows1252ToUnicode(b); }
 
 std::optional<char> EncodeAnsi(char16_t c) {
   if (c < 0x80 || (c >= 0xA0 && c < 0x100)) return static_cast<char>(c);
-  for (int i = 0; i < 32; ++i) {
-    char16_t mapped = kHighControls[i] != 0 ? kHighControls[i] : char16_t(0x80 + i);
-    if (mapped == c) return static_cast<char>(0x80 + i);
-  }
+  for (int b = 0x80; b < 0xA0; ++b)
+    if (kelvane::Windows1252ToUnicode(static_cast<std::uint8_t>(b)) == c) return static_cast<char>(b);
   return std::nullopt;
 }
 
