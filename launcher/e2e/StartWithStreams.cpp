@@ -9,10 +9,10 @@
 
 namespace {
 
-HANDLE OpenStream(const wchar_t* spec, bool output) {
-  if (lstrcmpW(spec, L"-") == 0) return nullptr;
+HANDLE OpenStream(const wchar_t* streamName, bool output) {
+  if (lstrcmpW(streamName, L"-") == 0) return nullptr;
   SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  return CreateFileW(spec, output ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+  return CreateFileW(streamName, output ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                      output ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 

@@ -253,13 +253,13 @@ std::optional<TAssistantSpec> TIRESettings::GetAssistant(std::u16string_view nam
     if (value.empty()) return std::nullopt;
     auto items = SplitItems(value, u'|');
     if (items.empty() || !EqualsIgnoreCase(items[0], name)) continue;
-    TAssistantSpec spec;
-    spec.name = items[0];
-    if (items.size() > 1) spec.title = items[1];
+    TAssistantSpec assistant;
+    assistant.name = items[0];
+    if (items.size() > 1) assistant.title = items[1];
     bool screenShot = HasScreenShot();
     for (size_t i = 2; i < items.size(); ++i)
-      if (screenShot || !EqualsIgnoreCase(items[i], u"ScrShotForm")) spec.forms.push_back(items[i]);
-    return spec;
+      if (screenShot || !EqualsIgnoreCase(items[i], u"ScrShotForm")) assistant.forms.push_back(items[i]);
+    return assistant;
   }
 }
 

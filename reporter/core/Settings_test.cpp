@@ -317,10 +317,10 @@ TEST_F(SettingsTest, AssistantsAndTheFormCache) {
   host.modules[kExe].block = Block({Str("Assistant1", u"Other|T|F"),
                                     Str("Assistant2", u"SendAssistant|Send it|ContactForm|ScrShotForm|DetailsForm")});
   TIRESettings s(env, kExe);
-  auto spec = s.GetAssistant(u"sendassistant");
-  ASSERT_TRUE(spec);
-  EXPECT_EQ(spec->title, u"Send it");
-  EXPECT_EQ(spec->forms, (std::vector<std::u16string>{u"ContactForm", u"DetailsForm"})) << "no screen shot";
+  auto assistant = s.GetAssistant(u"sendassistant");
+  ASSERT_TRUE(assistant);
+  EXPECT_EQ(assistant->title, u"Send it");
+  EXPECT_EQ(assistant->forms, (std::vector<std::u16string>{u"ContactForm", u"DetailsForm"})) << "no screen shot";
   s.SetScreenShotDepth(24);
   EXPECT_EQ(s.GetAssistant(u"SendAssistant")->forms.size(), 3u);
   EXPECT_FALSE(s.GetAssistant(u"Missing"));
