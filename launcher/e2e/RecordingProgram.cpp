@@ -7,15 +7,13 @@
 
 #include <string>
 
+#include "common/Utf.h"
+#include "common/WinText_win.h"
+
 namespace {
 
 std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                    nullptr);
-  std::string out(n, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
+  return kelvane::Utf16ToUtf8(kelvane::FromWide(text.data(), text.size()));
 }
 
 std::wstring Environment(const wchar_t* name) {

@@ -1,5 +1,6 @@
 // The Win32 implementation against the real (wine) registry and file system.
 #include "launcher/platform/Win32Platform_win.h"
+#include "common/WinText_win.h"
 
 #include <windows.h>
 
@@ -16,7 +17,8 @@
 namespace kelvane {
 namespace {
 
-const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+using kelvane::Wide;
+
 std::u16string Id() { return U16(std::to_string(GetCurrentProcessId())); }
 
 class Win32PlatformTest : public ::testing::Test {
@@ -26,15 +28,15 @@ class Win32PlatformTest : public ::testing::Test {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     folder = std::u16string(reinterpret_cast<char16_t*>(temp)) + u"kelvane-platform-" + Id();
-    CreateDirectoryW(W(folder), nullptr);
+    CreateDirectoryW(Wide(folder), nullptr);
   }
   void TearDown() override {
-    for (const std::u16string& f : created) DeleteFileW(W(f));
-    RemoveDirectoryW(W(folder));
+    for (const std::u16string& f : created) DeleteFileW(Wide(f));
+    RemoveDirectoryW(Wide(folder));
   }
   std::u16string WriteFile(const std::u16string& name, const std::string& content) {
     const std::u16string path = folder + u"\\" + name;
-    HANDLE h = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE h = CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     CloseHandle(h);
@@ -50,7 +52,7 @@ class Win32PlatformTest : public ::testing::Test {
 TEST_F(Win32PlatformTest, RegistryStringsTypesAndNamesFromTheRoot) {
   const std::u16string keyName = u"Software\\KelvaneTest\\" + Id();
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, W(keyName), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Wide(keyName), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   const std::u16string text = u"\"C:\\Program Files\\b\\browser.exe\" \"%1\"";
   RegSetValueExW(key, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), (text.size() + 1) * 2);
@@ -90,7 +92,7 @@ TEST_F(Win32PlatformTest, RegistryStringsTypesAndNamesFromTheRoot) {
   EXPECT_NE(std::find(top.begin(), top.end(), u"Software"), top.end());
   EXPECT_FALSE(OpenKeyReadOnly(*platform, RegistryRoot::ClassesRoot, u"\\")->SubkeyNames().empty());
 
-  RegDeleteTreeW(HKEY_CURRENT_USER, W(keyName));
+  RegDeleteTreeW(HKEY_CURRENT_USER, Wide(keyName));
 }
 
 TEST_F(Win32PlatformTest, FileExistsFollowsTheRules) {
@@ -103,7 +105,7 @@ TEST_F(Win32PlatformTest, FileExistsFollowsTheRules) {
 
   // A file held open without sharing still exists, and cannot be read.
   const std::u16string locked = WriteFile(u"locked.ini", "[Paths]\r\nBrowser=3\r\n");
-  HANDLE holder = CreateFileW(W(locked), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE holder = CreateFileW(Wide(locked), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(platform->FileExists(locked));
   try {
@@ -117,7 +119,7 @@ TEST_F(Win32PlatformTest, FileExistsFollowsTheRules) {
   CloseHandle(holder);
 
   // A writer that shares reading is refused too: other writers are denied.
-  HANDLE writer = CreateFileW(W(locked), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE writer = CreateFileW(Wide(locked), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   std::string bytes;
   EXPECT_EQ(platform->ReadFileDenyingWriters(locked, bytes), static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
@@ -133,7 +135,7 @@ std::string HostPath(const std::u16string& path) {
   const auto toUnix =
       reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
   if (!toUnix) return {};
-  char* unixPath = toUnix(W(path));
+  char* unixPath = toUnix(Wide(path));
   std::string result = unixPath ? unixPath : "";
   HeapFree(GetProcessHeap(), 0, unixPath);
   return result;
@@ -141,7 +143,7 @@ std::string HostPath(const std::u16string& path) {
 
 bool Listed(const std::u16string& path) {
   WIN32_FIND_DATAW found{};
-  const HANDLE search = FindFirstFileW(W(path), &found);
+  const HANDLE search = FindFirstFileW(Wide(path), &found);
   if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
   return true;
@@ -154,7 +156,7 @@ bool MakeHostLink(const std::u16string& link, const std::u16string& target) {
   std::u16string commandLine = u"Z:\\bin\\sh -c \"" + U16(command) + u"\"";
   STARTUPINFOW startup{sizeof(startup)};
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, const_cast<wchar_t*>(W(commandLine)), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!CreateProcessW(nullptr, const_cast<wchar_t*>(Wide(commandLine)), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &info))
     return false;
   CloseHandle(info.hThread);
@@ -170,7 +172,7 @@ TEST_F(Win32PlatformTest, LinksAreFollowed) {
   ASSERT_TRUE(MakeHostLink(link, target));
   const std::u16string doomed = WriteFile(u"doomed.html", "y");
   ASSERT_TRUE(MakeHostLink(dangling, doomed));
-  DeleteFileW(W(doomed));  // leaves the link pointing nowhere
+  DeleteFileW(Wide(doomed));  // leaves the link pointing nowhere
   created.push_back(link);
   created.push_back(dangling);
   EXPECT_TRUE(platform->FileExists(link));

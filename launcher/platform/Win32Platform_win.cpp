@@ -5,32 +5,15 @@
 
 #include <vector>
 
+#include "common/WinHandle_win.h"
+#include "common/WinText_win.h"
+
 namespace kelvane {
 namespace {
 
 // The records the launcher fills have these sizes on the shipped 32-bit build.
 static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOW) == 68);
 static_assert(sizeof(void*) != 4 || sizeof(SHELLEXECUTEINFOW) == 60);
-
-const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-const wchar_t* WideOrNull(const std::u16string& s) { return s.empty() ? nullptr : Wide(s); }
-std::u16string FromWide(const wchar_t* s, size_t n) { return std::u16string(reinterpret_cast<const char16_t*>(s), n); }
-
-// Closes a kernel handle when it goes out of scope.
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE h) : handle_(h) {}
-  ~ScopedHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 class Win32RegistryKey : public IRegistryKey {
  public:
@@ -136,17 +119,17 @@ class Win32Platform : public ILauncherPlatform {
   }
 
   std::uint32_t ReadFileDenyingWriters(const std::u16string& path, std::string& bytes) override {
-    ScopedHandle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return GetLastError();
+    TWinHandle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) return GetLastError();
+    if (!GetFileSizeEx(file.Get(), &size)) return GetLastError();
     if (size.QuadPart > 0x7FFFFFFF) return ERROR_FILE_TOO_LARGE;
     bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
     size_t done = 0;
     while (done < bytes.size()) {
       DWORD got = 0;
-      if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr))
+      if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr))
         return GetLastError();
       if (got == 0) break;  // the file shrank meanwhile
       done += got;
@@ -266,9 +249,9 @@ class Win32Platform : public ILauncherPlatform {
 
   // A link exists when its target opens for reading, or is only locked.
   static bool LinkTargetOpens(const std::u16string& path) {
-    ScopedHandle file(
+    TWinHandle file(
         CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    return file.valid() || GetLastError() == ERROR_SHARING_VIOLATION;
+    return file || GetLastError() == ERROR_SHARING_VIOLATION;
   }
 
   // The attributes could not be read: a directory search still sees a file

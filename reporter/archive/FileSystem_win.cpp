@@ -1,6 +1,7 @@
 // IFileSystem over the Windows API: shared reading, exclusive new files, and
 // the last-write time in local time as zip entries carry it.
 #include <windows.h>
+#include "common/WinText_win.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -11,7 +12,8 @@
 namespace ruvex {
 namespace {
 
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+using kelvane::Wide;
+
 
 struct THandle {
   HANDLE h = INVALID_HANDLE_VALUE;

@@ -1,4 +1,5 @@
 #include "reporter/core/SettingsHost_win.h"
+#include "common/WinText_win.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -9,8 +10,9 @@
 namespace ruvex {
 namespace {
 
-const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-std::u16string U(const wchar_t* s) { return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : u""; }
+using kelvane::Wide;
+using kelvane::FromWide;
+
 
 HMODULE AsModule(ModuleHandle m) { return reinterpret_cast<HMODULE>(m); }
 
@@ -54,7 +56,7 @@ std::u16string TWin32SettingsHost::ModuleFileName(ModuleHandle module) const {
   for (;;) {
     DWORD n = GetModuleFileNameW(AsModule(module), buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) return {};
-    if (n < buffer.size()) return U(buffer.substr(0, n).c_str());
+    if (n < buffer.size()) return FromWide(buffer.substr(0, n).c_str());
     if (buffer.size() > 32768) return {};
     buffer.resize(buffer.size() * 2);
   }
@@ -98,7 +100,7 @@ std::vector<ModuleHandle> TWin32SettingsHost::ModulesByAddress() const {
 }
 
 ModuleHandle TWin32SettingsHost::FindModule(std::u16string_view fileName) const {
-  return reinterpret_cast<ModuleHandle>(GetModuleHandleW(W(std::u16string(fileName))));
+  return reinterpret_cast<ModuleHandle>(GetModuleHandleW(Wide(std::u16string(fileName))));
 }
 
 ModuleHandle TWin32SettingsHost::ModuleOfAddress(std::uintptr_t address) const {
@@ -110,13 +112,13 @@ ModuleHandle TWin32SettingsHost::ModuleOfAddress(std::uintptr_t address) const {
 }
 
 void TWin32SettingsHost::ShowMessage(std::u16string_view caption, std::u16string_view text) const {
-  MessageBoxW(nullptr, W(std::u16string(text)), W(std::u16string(caption)), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+  MessageBoxW(nullptr, Wide(std::u16string(text)), Wide(std::u16string(caption)), MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
 std::u16string TWin32SettingsHost::ComputerName() const {
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
   DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-  return GetComputerNameW(name, &size) ? U(name) : u"";
+  return GetComputerNameW(name, &size) ? FromWide(name) : u"";
 }
 
 std::u16string TWin32SettingsHost::OsDescription() const { return OsInfo().description; }
@@ -128,7 +130,7 @@ std::optional<std::u16string> TWin32SettingsHost::ShellFolder(TShellFolder folde
                                                       : CSIDL_LOCAL_APPDATA;
   wchar_t path[MAX_PATH];
   if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return std::nullopt;
-  return U(path);
+  return FromWide(path);
 }
 
 TLocalTime TWin32SettingsHost::LocalTime() const {

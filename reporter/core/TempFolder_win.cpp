@@ -1,4 +1,5 @@
 #include "reporter/core/TempFolder_win.h"
+#include "common/WinText_win.h"
 
 #include <shlobj.h>
 
@@ -7,8 +8,9 @@
 namespace ruvex {
 namespace {
 
-const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-std::u16string U(const wchar_t* s) { return std::u16string(reinterpret_cast<const char16_t*>(s)); }
+using kelvane::Wide;
+using kelvane::FromWide;
+
 
 TFolderEntry FromAttributes(std::u16string name, DWORD attributes) {
   return {std::move(name), (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
@@ -18,7 +20,7 @@ TFolderEntry FromAttributes(std::u16string name, DWORD attributes) {
 }  // namespace
 
 std::optional<TFolderEntry> TWin32TempFileSystem::Stat(const std::u16string& path) {
-  DWORD attributes = GetFileAttributesW(W(path));
+  DWORD attributes = GetFileAttributesW(Wide(path));
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   return FromAttributes(path, attributes);
 }
@@ -26,10 +28,10 @@ std::optional<TFolderEntry> TWin32TempFileSystem::Stat(const std::u16string& pat
 std::vector<TFolderEntry> TWin32TempFileSystem::List(const std::u16string& folder) {
   std::vector<TFolderEntry> entries;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(W(folder + u"*"), &data);
+  HANDLE find = FindFirstFileW(Wide(folder + u"*"), &data);
   if (find == INVALID_HANDLE_VALUE) return entries;
   do {
-    entries.push_back(FromAttributes(U(data.cFileName), data.dwFileAttributes));
+    entries.push_back(FromAttributes(FromWide(data.cFileName), data.dwFileAttributes));
   } while (FindNextFileW(find, &data));
   FindClose(find);
   return entries;
@@ -37,25 +39,25 @@ std::vector<TFolderEntry> TWin32TempFileSystem::List(const std::u16string& folde
 
 bool TWin32TempFileSystem::DeleteFileAt(const std::u16string& path) {
   // A read-only leftover is still ours to remove.
-  SetFileAttributesW(W(path), FILE_ATTRIBUTE_NORMAL);
-  return DeleteFileW(W(path)) != 0;
+  SetFileAttributesW(Wide(path), FILE_ATTRIBUTE_NORMAL);
+  return DeleteFileW(Wide(path)) != 0;
 }
 
-bool TWin32TempFileSystem::RemoveFolder(const std::u16string& path) { return RemoveDirectoryW(W(path)) != 0; }
+bool TWin32TempFileSystem::RemoveFolder(const std::u16string& path) { return RemoveDirectoryW(Wide(path)) != 0; }
 
 std::u16string ReporterTempFolder() {
   wchar_t temp[MAX_PATH + 1] = {};
   DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-  std::u16string tempDir = n > 0 && n <= MAX_PATH ? U(temp) : u"";
+  std::u16string tempDir = n > 0 && n <= MAX_PATH ? FromWide(temp) : u"";
   std::u16string appData;
   wchar_t path[MAX_PATH];
   if (tempDir.empty() && SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
-    appData = U(path);
+    appData = FromWide(path);
   std::wstring exe(MAX_PATH, L'\0');
   DWORD len = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
   if (len == 0 || len >= exe.size()) return {};
   exe.resize(len);
-  return TempFolderPath(tempDir, appData, U(exe.c_str()));
+  return TempFolderPath(tempDir, appData, FromWide(exe.c_str()));
 }
 
 std::wstring TempFolderGuardName(const std::u16string& folder) {

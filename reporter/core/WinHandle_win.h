@@ -2,39 +2,13 @@
 // Small owners of Windows handles and views, and the reporter's names of
 // kernel objects ("name$" and the process id in lowercase hexadecimal).
 #include <windows.h>
+#include "common/WinHandle_win.h"
 
 #include <string>
 
 namespace ruvex {
 
-class TWinHandle {
- public:
-  TWinHandle() = default;
-  explicit TWinHandle(HANDLE h) : handle_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
-  ~TWinHandle() { Reset(); }
-  TWinHandle(TWinHandle&& other) noexcept : handle_(other.Release()) {}
-  TWinHandle& operator=(TWinHandle&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      handle_ = other.Release();
-    }
-    return *this;
-  }
-  HANDLE Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-  HANDLE Release() {
-    HANDLE h = handle_;
-    handle_ = nullptr;
-    return h;
-  }
-  void Reset() {
-    if (handle_) CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_ = nullptr;
-};
+using kelvane::TWinHandle;
 
 class TMappedView {
  public:

@@ -1,15 +1,15 @@
 #include <windows.h>
+#include "common/WinText_win.h"
 
 #include "reporter/engines/OsInfo.h"
 
 namespace ruvex {
 namespace {
 
+using kelvane::FromWide;
+
 using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
 
-std::u16string FromWide(const wchar_t* text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text));
-}
 
 std::u16string FromAnsi(const char* text) {
   std::u16string out;

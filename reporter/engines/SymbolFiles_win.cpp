@@ -1,4 +1,6 @@
 #include <windows.h>
+#include "common/WinHandle_win.h"
+#include "common/WinText_win.h"
 
 #include <algorithm>
 
@@ -8,25 +10,11 @@ namespace ruvex {
 
 namespace {
 
-const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+using kelvane::TWinHandle;
+using kelvane::Wide;
 
-class THandle {
- public:
-  explicit THandle(HANDLE h) : h_(h) {}
-  ~THandle() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
-  THandle(const THandle&) = delete;
-  THandle& operator=(const THandle&) = delete;
-  HANDLE get() const { return h_; }
-  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
-
-THandle OpenShared(const std::u16string& path) {
-  return THandle(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+TWinHandle OpenShared(const std::u16string& path) {
+  return TWinHandle(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -41,16 +29,16 @@ std::optional<FILETIME> LastWrite(const std::u16string& path) {
 class TWinSymbolFiles : public ISymbolFiles {
  public:
   std::optional<std::string> Read(const std::u16string& path, std::uint64_t maxSize) override {
-    THandle file = OpenShared(path);
+    TWinHandle file = OpenShared(path);
     LARGE_INTEGER size;
-    if (!file.ok() || !GetFileSizeEx(file.get(), &size) || static_cast<std::uint64_t>(size.QuadPart) > maxSize)
+    if (!file || !GetFileSizeEx(file.Get(), &size) || static_cast<std::uint64_t>(size.QuadPart) > maxSize)
       return std::nullopt;
     std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
     std::size_t done = 0;
     while (done < data.size()) {
       DWORD got = 0;
       const DWORD want = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 24));
-      if (!ReadFile(file.get(), &data[done], want, &got, nullptr) || got == 0) return std::nullopt;
+      if (!ReadFile(file.Get(), &data[done], want, &got, nullptr) || got == 0) return std::nullopt;
       done += got;
     }
     return data;

@@ -1,6 +1,7 @@
 // The progress window itself. It belongs to the thread that shows it; other
 // threads only post to it, so that none of them ever waits for that thread.
 #include <windows.h>
+#include "common/WinText_win.h"
 #include <commctrl.h>
 
 #include <algorithm>
@@ -13,13 +14,14 @@
 namespace ruvex {
 namespace {
 
+using kelvane::Wide;
+
 constexpr wchar_t kClassName[] = L"prgrAlertWndClass";
 constexpr UINT kSetBar = WM_APP + 1;     // wParam: bar position
 constexpr UINT kRefreshText = WM_APP + 2;
 constexpr int kIconId = 100;
 constexpr DWORD kIconResourceSize = 40 + 4 * 32 * 32;
 
-const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
 class TIProgressAlert final : public TProgressAlertBase {
  public:
