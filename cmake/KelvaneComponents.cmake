@@ -60,10 +60,15 @@ endfunction()
 #   needs no edit here:
 #     x.cpp            portable source of the library
 #     x_win.cpp        Windows half, built only for Windows
+#     x_nowin.cpp      the same seam off Windows (Linux), so that x.cpp stays
+#                      portable without a platform test
 #     x_test.cpp       unit test, into the folder's test program <library>_tests
 #     x_test_win.cpp   test that needs the real Windows API (runs under wine64)
 #     x_fuzz.cpp       libFuzzer target <library>_<x>_fuzz, seeds in fuzz-seeds/x/
 #   EXCLUDE names files of the folder that belong to something else (a program).
+#   A folder of several concepts keeps each in a subfolder with its own
+#   component; the folder's CMakeLists.txt adds them and may tie them into one
+#   umbrella target (kelvane_add_umbrella).
 function(kelvane_add_component)
   cmake_parse_arguments(C "" "NAME" "DEPS;TEST_DEPS;EXCLUDE" ${ARGN})
   file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -82,6 +87,10 @@ function(kelvane_add_component)
       list(APPEND test_sources ${f})
     elseif(f MATCHES "_fuzz\\.cpp$")
       list(APPEND fuzz_sources ${f})
+    elseif(f MATCHES "_nowin\\.cpp$")
+      if(NOT WIN32)
+        list(APPEND lib_sources ${f})
+      endif()
     elseif(f MATCHES "_win\\.cpp$")
       if(WIN32)
         list(APPEND lib_sources ${f})
@@ -116,4 +125,12 @@ function(kelvane_add_component)
     endif()
     kelvane_add_fuzzer(NAME ${C_NAME}_${target_stem}_fuzz SOURCES ${f} LIBS ${C_NAME} SEEDS ${seeds})
   endforeach()
+endfunction()
+
+# kelvane_add_umbrella(NAME <target> PARTS <libs...>)
+#   One name for a layered folder, so that its users need not list every layer.
+function(kelvane_add_umbrella)
+  cmake_parse_arguments(U "" "NAME" "PARTS" ${ARGN})
+  add_library(${U_NAME} INTERFACE)
+  target_link_libraries(${U_NAME} INTERFACE ${U_PARTS})
 endfunction()

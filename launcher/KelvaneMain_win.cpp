@@ -4,7 +4,7 @@
 
 #include "launcher/KV.Work.h"
 #include "launcher/platform/Win32Platform_win.h"
-#include "reporter/core/Startup_win.h"
+#include "reporter/core/startup/Startup_win.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Crash reporter start-up here, its shut-down when `reporter` goes.

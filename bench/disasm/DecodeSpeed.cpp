@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "reporter/engines/Disasm.h"
-#include "reporter/engines/oracle/RealCode.h"
-#include "reporter/engines/oracle/ZydisOracle.h"
+#include "reporter/engines/x86/Disasm.h"
+#include "reporter/engines/x86/oracle/RealCode.h"
+#include "reporter/engines/x86/oracle/ZydisOracle.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "common/Utf.h"
-#include "reporter/engines/CompactSymbols.h"
-#include "reporter/engines/TextMap.h"
+#include "reporter/engines/symbols/CompactSymbols.h"
+#include "reporter/engines/symbols/TextMap.h"
 #include "tools/symbols/TextMapWriter.h"
 
 using namespace ruvex;

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "common/Utf.h"
-#include "reporter/engines/Exports.h"
-#include "reporter/engines/FunctionListing.h"
-#include "reporter/engines/ImageMemory.h"
+#include "reporter/engines/pe/Exports.h"
+#include "reporter/engines/x86/FunctionListing.h"
+#include "reporter/engines/pe/ImageMemory.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "reporter/core/SettingsBlock.h"
-#include "reporter/core/SettingsText.h"
+#include "reporter/core/properties/SettingsBlock.h"
+#include "reporter/core/properties/SettingsText.h"
 #include "tools/settings/EmbedResource.h"
 
 using namespace ruvex;

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Utf.h"
-#include "reporter/engines/SymbolCache.h"
+#include "reporter/engines/symbols/SymbolCache.h"
 
 namespace ruvex::ownsymbols {
 

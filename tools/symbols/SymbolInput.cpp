@@ -7,7 +7,7 @@
 #include <map>
 
 #include "common/Utf.h"
-#include "reporter/engines/PeImage.h"
+#include "reporter/engines/pe/PeImage.h"
 
 namespace ruvex::symbols {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "reporter/engines/MapFile.h"
-#include "reporter/engines/ModuleRanges.h"
+#include "reporter/engines/symbols/MapFile.h"
+#include "reporter/engines/pe/ModuleRanges.h"
 
 namespace ruvex::symbols {
 

@@ -16,11 +16,11 @@
 #include <unistd.h>
 
 #include "common/Utf.h"
-#include "reporter/engines/CompactSymbols.h"
-#include "reporter/engines/ImageMemory.h"
-#include "reporter/engines/SymbolSources.h"
-#include "reporter/engines/TestImages.h"
-#include "reporter/engines/TextMap.h"
+#include "reporter/engines/symbols/CompactSymbols.h"
+#include "reporter/engines/pe/ImageMemory.h"
+#include "reporter/engines/symbols/SymbolSources.h"
+#include "reporter/engines/testing/TestImages.h"
+#include "reporter/engines/symbols/TextMap.h"
 #include "tools/symbols/TextMapWriter.h"
 
 namespace ruvex::symbols {

@@ -17,7 +17,7 @@
 #include <string>
 
 #include "common/Utf.h"
-#include "reporter/engines/CompactSymbols.h"
+#include "reporter/engines/symbols/CompactSymbols.h"
 #include "tools/symbols/SymbolInput.h"
 #include "tools/symbols/TextMapWriter.h"
 

@@ -4,7 +4,7 @@
 // number block per unit and the entry point.
 #include <string>
 
-#include "reporter/engines/MapFile.h"
+#include "reporter/engines/symbols/MapFile.h"
 
 namespace ruvex::symbols {
 

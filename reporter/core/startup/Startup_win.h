@@ -1,0 +1,80 @@
+#pragma once
+// The reporter's start-up and shut-down around the program's main routine.
+// Without a settings block (as shipped) it stays passive: it cleans its
+// temporary folder, checks for a restart hand-over, records the start time,
+// resolves and drops the main settings and learns the main thread; it
+// installs no hook and starts no thread.
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "reporter/core/settings/SettingsAnchor_win.h"
+#include "reporter/core/settings/SettingsHost_win.h"
+#include "reporter/core/settings/Settings.h"
+#include "reporter/core/startup/ThreadRegistry_win.h"
+#include "reporter/engines/system/NamedObjects_win.h"
+
+namespace ruvex {
+
+class TReporterStartup {
+ public:
+  TReporterStartup();
+  ~TReporterStartup();
+  TReporterStartup(const TReporterStartup&) = delete;
+  TReporterStartup& operator=(const TReporterStartup&) = delete;
+
+  // The running reporter, or nullptr outside the start-up object's life.
+  static TReporterStartup* Current();
+
+  TSettingsEnvironment& Settings() { return environment_; }
+  std::shared_ptr<TIRESettings> MainSettings() const { return environment_.MainSettings(); }
+  // Thread registry; only with valid main settings.
+  TThreadRegistry* Registry() const { return registry_.get(); }
+  DWORD MainThreadId() const { return mainThreadId_; }
+  // Performance counter at start, in milliseconds.
+  double StartTimeMs() const { return startTimeMs_; }
+  bool IsRestartedInstance() const { return restarted_; }
+  const std::array<std::uint64_t, 10>& ExceptionTimes() const { return exceptionTimes_; }
+  const std::wstring& TempFolder() const { return tempFolder_; }
+
+  // "ReportFault" of the system folder's "FaultRep.dll", only when enabled.
+  FARPROC ReportFault() const { return reportFault_; }
+
+  std::mutex& ReserveLock() { return reserveLock_; }
+  std::mutex& PatchListLock() { return patchListLock_; }
+
+ private:
+  void CheckRestartHandover();
+  void CleanTemporaryFolder();
+  void ResolveThreadFunctions();
+  void ResolveMainSettings();
+  void OpenThreadRegistry();
+  void StartEnabledServices();
+
+  TWin32SettingsHost host_;
+  TNamedSettingsAnchor anchor_;
+  TSettingsEnvironment environment_{host_, anchor_};
+  std::unique_ptr<TThreadRegistry> registry_;
+  std::mutex reserveLock_;
+  std::mutex patchListLock_;
+  TWinHandle tempFolderGuard_;  // held while this instance may use its folder
+  std::wstring tempFolder_;
+  DWORD mainThreadId_ = 0;
+  double startTimeMs_ = 0;
+  bool restarted_ = false;
+  std::array<std::uint64_t, 10> exceptionTimes_{};
+  HMODULE faultRepModule_ = nullptr;
+  FARPROC reportFault_ = nullptr;
+  FARPROC openThread_ = nullptr;
+  FARPROC ntOpenThread_ = nullptr;
+};
+
+// Ends the process after an internal error; never with exit code 0.
+[[noreturn]] void ExitAfterInternalError(const wchar_t* text);
+inline constexpr UINT kInternalErrorExitCode = 1;
+
+}  // namespace ruvex

@@ -1,0 +1,169 @@
+// Resource lookup over synthetic images (named types and names, hostile
+// offsets) and over real DLLs, against the resources windres extracts.
+#include "reporter/engines/pe/Resources.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+
+#include "common/Utf.h"
+#include "reporter/engines/pe/ImageMemory.h"
+#include "reporter/engines/testing/TestImages.h"
+#include "reporter/engines/testing/TestPeBuilder.h"
+#include "reporter/engines/pe/Version.h"
+
+namespace ruvex {
+namespace {
+
+using testing::TPeBuilder;
+using testing::TTestResource;
+
+std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+TEST(Resources, FindsNumberedAndNamedResources) {
+  TPeBuilder b;
+  b.imageBase = 0x10000000;
+  b.sections.push_back({".text", 0x1000, std::vector<std::uint8_t>(16, 0xC3)});
+  b.AddResources(0x2000, {{u"", 10, u"TRUVEXEXCEPT", 0, Bytes("settings")},
+                          {u"", 10, u"", 7, Bytes("seven")},
+                          {u"MYTYPE", 0, u"", 1, Bytes("custom")},
+                          {u"", 3, u"", 1, Bytes("")}});
+  TImageMemory memory;
+  ASSERT_TRUE(memory.AddImage(b.Build(), u"r.dll"));
+  const Address m = 0x10000000;
+  struct {
+    TResourceId type, name;
+    std::string bytes;
+  } cases[] = {
+      {TResourceId::Of(10), TResourceId::Of(u"TRUVEXEXCEPT"), "settings"},
+      {TResourceId::Of(10), TResourceId::Of(u"truvexexcept"), "settings"},  // names ignore ASCII case
+      {TResourceId::Of(10), TResourceId::Of(7), "seven"},
+      {TResourceId::Of(u"mytype"), TResourceId::Of(1), "custom"},
+      {TResourceId::Of(u"MYTYPE"), TResourceId::First(), "custom"},
+      {TResourceId::Of(10), TResourceId::Of(8), ""},
+      {TResourceId::Of(11), TResourceId::First(), ""},
+      {TResourceId::Of(u"TRUVEXEXCEPT"), TResourceId::First(), ""},  // a name is not a type
+      {TResourceId::Of(3), TResourceId::Of(1), ""},                   // present but empty
+  };
+  for (const auto& c : cases) EXPECT_EQ(ResourceBytes(memory, m, c.type, c.name), c.bytes);
+  EXPECT_EQ(ResourceBytes(memory, 0x20000000, TResourceId::Of(10), TResourceId::Of(7)), "");  // no image there
+}
+
+TEST(Resources, LanguageIsChosenAsTheSystemDoes) {
+  TPeBuilder b;
+  b.imageBase = 0x10000000;
+  auto resource = [](std::uint16_t name, std::uint16_t language, const char* text) {
+    return TTestResource{u"", 6, u"", name, Bytes(text), language};
+  };
+  b.AddResources(0x1000, {resource(1, 0x0401, "arabic"), resource(1, 0x0409, "english"), resource(1, 0x0809, "british"),
+                          resource(2, 0x0401, "arabic"), resource(2, 0x0000, "neutral"), resource(2, 0x0407, "german")});
+  TImageMemory memory;
+  ASSERT_TRUE(memory.AddImage(b.Build(), u"r.dll"));
+  struct {
+    std::uint16_t name, language;
+    std::string bytes;
+  } cases[] = {
+      {1, 0x0409, "english"},  {1, 0x0809, "british"}, {1, 0x0C09, "english"},  // same primary language
+      {1, 0x0407, "arabic"},   {1, 0, "arabic"},       {2, 0x0407, "german"},
+      {2, 0x0409, "neutral"},  {2, 0, "neutral"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ResourceBytes(memory, 0x10000000, TResourceId::Of(6), TResourceId::Of(c.name), c.language), c.bytes)
+        << c.name << " " << std::hex << c.language;
+}
+
+TEST(Resources, HostileOffsetsYieldNothing) {
+  TPeBuilder b;
+  b.imageBase = 0x10000000;
+  b.AddResources(0x1000, {{u"", 10, u"", 1, Bytes("payload")}});
+  const auto good = b.Build();
+  const std::size_t rsrc = 0x400;  // the section's raw data
+  // Every 32-bit field of the tree in turn set to a hostile value.
+  for (std::size_t at = 0; at < 0x60; at += 4) {
+    for (const std::uint32_t value : {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFF0u}) {
+      auto file = good;
+      testing::Put32(file, rsrc + at, value);
+      TImageMemory memory;
+      ASSERT_TRUE(memory.AddImage(file, u"r"));
+      const std::string bytes = ResourceBytes(memory, 0x10000000, TResourceId::Of(10), TResourceId::Of(1));
+      EXPECT_TRUE(bytes.empty() || bytes.size() < 0x10000) << at;
+    }
+  }
+}
+
+#ifndef _WIN32
+// One resource of a .res file: type and name as text ("#16" for numbers).
+struct TResEntry {
+  std::u16string type, name;
+  std::string bytes;
+};
+
+std::vector<TResEntry> ReadResFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto u16 = [&](std::size_t at) { return static_cast<char16_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8); };
+  auto u32 = [&](std::size_t at) { return std::uint32_t{u16(at)} | std::uint32_t{u16(at + 2)} << 16; };
+  auto idOrName = [&](std::size_t& at) {
+    std::u16string out;
+    if (u16(at) == 0xFFFF) {
+      out = kelvane::U16("#" + std::to_string(u16(at + 2)));
+      at += 4;
+      return out;
+    }
+    for (; u16(at) != 0; at += 2) out.push_back(u16(at));
+    at += 2;
+    return out;
+  };
+  std::vector<TResEntry> out;
+  for (std::size_t at = 0; at + 32 <= s.size();) {
+    const std::uint32_t dataSize = u32(at), headerSize = u32(at + 4);
+    std::size_t p = at + 8;
+    TResEntry e;
+    e.type = idOrName(p);
+    e.name = idOrName(p);
+    e.bytes = s.substr(at + headerSize, dataSize);
+    if (dataSize != 0 || e.type != u"#0") out.push_back(std::move(e));
+    at = (at + headerSize + dataSize + 3) & ~std::size_t{3};
+  }
+  return out;
+}
+
+TResourceId IdOf(const std::u16string& text) {
+  if (text[0] == u'#') return TResourceId::Of(static_cast<std::uint16_t>(std::stoul(kelvane::Utf16ToUtf8(text.substr(1)))));
+  return TResourceId::Of(text);
+}
+
+TEST(ResourcesReal, AgreeWithWindres) {
+  std::size_t compared = 0;
+  for (const char* image : {"comctl32.dll", "user32.dll", "kernel32.dll", "shell32.dll"}) {
+    SCOPED_TRACE(image);
+    std::string path;
+    ASSERT_TRUE(testing::FindTestImage(image, path));
+    const std::string res = ::testing::TempDir() + "/resources.res";
+    ASSERT_EQ(std::system(("i686-w64-mingw32-windres -i '" + path + "' -O res -o '" + res + "'").c_str()), 0);
+    const auto entries = ReadResFile(res);
+    ASSERT_FALSE(entries.empty());
+    TImageMemory memory;
+    ASSERT_TRUE(memory.AddImageFile(path));
+    const Address base = memory.Modules().front().base;
+    std::map<std::pair<std::u16string, std::u16string>, bool> seen;
+    for (const TResEntry& e : entries) {
+      // The first language of each resource is the one looked up (none of
+      // these images has a language-neutral resource before it).
+      if (!seen.emplace(std::make_pair(e.type, e.name), true).second) continue;
+      // windres re-encodes menus and version blocks instead of copying them.
+      if (e.type == u"#4" || e.type == u"#16") continue;
+      EXPECT_EQ(ResourceBytes(memory, base, IdOf(e.type), IdOf(e.name)), e.bytes)
+          << kelvane::Utf16ToUtf8(e.type) << "/" << kelvane::Utf16ToUtf8(e.name);
+      ++compared;
+    }
+    std::remove(res.c_str());
+  }
+  std::printf("resources compared with windres: %zu\n", compared);
+}
+#endif
+
+}  // namespace
+}  // namespace ruvex
