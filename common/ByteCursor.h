@@ -1,13 +1,13 @@
 #pragma once
 // A bounds-checked little-endian reader over untrusted bytes: every read
 // says whether the bytes were there, and the position never leaves the data.
-#include "common/LittleEndian.h"
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
-namespace ruvex {
+namespace kelvane {
 
 class TByteCursor {
  public:
@@ -50,7 +50,4 @@ class TByteCursor {
   std::size_t pos_ = 0;
 };
 
-using kelvane::PutLe16;
-using kelvane::PutLe32;
-
-}  // namespace ruvex
+}  // namespace kelvane

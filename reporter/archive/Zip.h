@@ -5,9 +5,19 @@
 #include <string>
 #include <vector>
 
-#include "reporter/archive/FileSystem.h"
+#include "common/FileSystem.h"
 
 namespace ruvex {
+
+using kelvane::CreateSibling;
+using kelvane::DefaultFileSystem;
+using kelvane::IFileSystem;
+using kelvane::IFileWriter;
+using kelvane::kAttrArchive;
+using kelvane::kAttrReadOnly;
+using kelvane::TLocalTime;
+using kelvane::TSourceFile;
+using kelvane::WriteFileReplacing;
 
 // Without Zip64 the formats' 16- and 32-bit fields bound an archive.
 constexpr std::size_t kMaxZipEntries = 65535;

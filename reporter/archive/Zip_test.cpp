@@ -8,7 +8,7 @@
 #include "common/Utf.h"
 #include "reporter/archive/Crc32.h"
 #include "reporter/archive/Deflate.h"
-#include "reporter/archive/MemoryFileSystem.h"
+#include "common/MemoryFileSystem.h"
 
 namespace ruvex {
 namespace {
@@ -72,7 +72,7 @@ std::vector<TReadEntry> ReadArchive(const std::string& zip) {
 }
 
 TEST(Zip, WritesTheHeadersAndDirectoryExactly) {
-  TMemoryFileSystem fs;
+  kelvane::TMemoryFileSystem fs;
   fs.files[u"C:\\r\\bugreport.txt"] = Source(std::string(5000, 'a') + "end", {2024, 3, 5, 14, 7, 31}, 0x20);
   fs.files[u"C:\\r\\shot.png"] = Source("\x89PNG small", {1999, 12, 31, 23, 59, 59}, 0x21);
   ASSERT_TRUE(WriteZipArchive(fs, u"C:\\r\\out.zip", {u"C:\\r\\bugreport.txt", u"C:\\r\\shot.png"}, 1,
@@ -105,7 +105,7 @@ TEST(Zip, WritesTheHeadersAndDirectoryExactly) {
 }
 
 TEST(Zip, SkipsUnreadableSourcesAndFailsWhenNothingIsLeft) {
-  TMemoryFileSystem fs;
+  kelvane::TMemoryFileSystem fs;
   fs.files[u"a.txt"] = Source("alpha");
   fs.files[u"locked.txt"] = Source("locked");
   fs.unreadable.insert(u"locked.txt");
@@ -127,7 +127,7 @@ TEST(Zip, SkipsUnreadableSourcesAndFailsWhenNothingIsLeft) {
 
 TEST(Zip, AFailedWriteLeavesNoPartialArchiveAndKeepsTheOldOne) {
   for (std::uint64_t budget : {0ull, 10ull, 40ull, 100ull}) {
-    TMemoryFileSystem fs;
+    kelvane::TMemoryFileSystem fs;
     fs.files[u"a.txt"] = Source(std::string(300, 'q'));
     fs.files[u"out.zip"] = Source("previous archive");
     fs.writeBudget = budget;
@@ -135,7 +135,7 @@ TEST(Zip, AFailedWriteLeavesNoPartialArchiveAndKeepsTheOldOne) {
     EXPECT_EQ(fs.files.at(u"out.zip").data, "previous archive") << budget;
     EXPECT_EQ(fs.files.size(), 2u) << budget;
   }
-  TMemoryFileSystem fs;
+  kelvane::TMemoryFileSystem fs;
   fs.files[u"a.txt"] = Source("alpha");
   fs.failReplace = true;
   EXPECT_FALSE(WriteZipArchive(fs, u"out.zip", {u"a.txt"}, 0, {}));
@@ -143,7 +143,7 @@ TEST(Zip, AFailedWriteLeavesNoPartialArchiveAndKeepsTheOldOne) {
 }
 
 TEST(Zip, RefusesMoreEntriesThanTheFormatCounts) {
-  TMemoryFileSystem fs;
+  kelvane::TMemoryFileSystem fs;
   fs.files[u"a"] = Source("");
   std::vector<std::u16string> paths(kMaxZipEntries, u"a");
   ASSERT_TRUE(WriteZipArchive(fs, u"full.zip", paths, static_cast<int>(paths.size()) - 1, {}));
@@ -157,13 +157,14 @@ TEST(Zip, RefusesMoreEntriesThanTheFormatCounts) {
 // is asked never to deliver one, and such a source is left out.
 TEST(Zip, SourcesOf4GiBAreLeftOut) {
   struct TSpy final : IFileSystem {
-    TMemoryFileSystem inner;
+    kelvane::TMemoryFileSystem inner;
     std::uint64_t askedMax = 0;
     std::optional<TSourceFile> ReadSource(const std::u16string& path, std::uint64_t maxSize) override {
       askedMax = maxSize;
       if (path == u"huge.bin") return std::nullopt;  // what a reader does above maxSize
       return inner.ReadSource(path, maxSize);
     }
+    std::optional<kelvane::TFileStat> Stat(const std::u16string& p) override { return inner.Stat(p); }
     std::unique_ptr<IFileWriter> CreateExclusive(const std::u16string& p) override { return inner.CreateExclusive(p); }
     bool Replace(const std::u16string& f, const std::u16string& t) override { return inner.Replace(f, t); }
     bool Remove(const std::u16string& p) override { return inner.Remove(p); }
@@ -197,7 +198,7 @@ TEST(Zip, EntryNamesStayInsideTheArchive) {
   EXPECT_EQ(FileNamePartOf(u"C:\\a\\"), u"");
 
   // A name that sanitises to nothing falls back to the file name.
-  TMemoryFileSystem fs;
+  kelvane::TMemoryFileSystem fs;
   fs.files[u"C:\\x\\a.txt"] = Source("alpha");
   ASSERT_TRUE(WriteZipArchive(fs, u"o.zip", {u"C:\\x\\a.txt"}, 0, {u"..\\.."}));
   EXPECT_EQ(ReadArchive(fs.files.at(u"o.zip").data)[0].name, "a.txt");
@@ -222,12 +223,7 @@ TEST(Zip, DosTimesAreClampedToTheirRange) {
 }
 
 std::u16string Path16(const std::filesystem::path& p) {
-#ifdef _WIN32
-  const std::wstring w = p.native();
-  return std::u16string(w.begin(), w.end());
-#else
-  return kelvane::Utf8ToUtf16(p.native());
-#endif
+  return p.u16string();
 }
 
 // The platform's own files: the Windows API under wine, the C library here.

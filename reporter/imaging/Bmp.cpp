@@ -1,5 +1,6 @@
 #include "reporter/imaging/Bmp.h"
 
+#include "common/ByteCursor.h"
 #include "common/LittleEndian.h"
 
 #include <cstring>
@@ -44,15 +45,39 @@ std::string EncodeBmp(const TPixelView& p) {
   return out;
 }
 
+namespace {
+
+// The fields of the file header and the 40-byte information header that
+// every later header version begins with.
+struct TBmpHeader {
+  std::uint32_t pixelOffset = 0, headerSize = 0, compression = 0, paletteSize = 0;
+  std::int32_t width = 0, rawHeight = 0;
+  std::uint16_t planes = 0, bits = 0;
+};
+
+std::optional<TBmpHeader> ReadBmpHeader(std::string_view f) {
+  kelvane::TByteCursor in(f);
+  std::string_view magic;
+  TBmpHeader h;
+  std::uint32_t ignored;
+  if (!in.Bytes(2, magic) || magic != "BM" || !in.Seek(10) || !in.Read(h.pixelOffset) || !in.Read(h.headerSize) ||
+      !in.Read(h.width) || !in.Read(h.rawHeight) || !in.Read(h.planes) || !in.Read(h.bits) ||
+      !in.Read(h.compression) || !in.Read(ignored) || !in.Skip(8) || !in.Read(h.paletteSize) ||
+      f.size() < 54)
+    return std::nullopt;
+  return h;
+}
+
+}  // namespace
+
 std::optional<TPixels> DecodeBmp(std::string_view f) {
-  if (f.size() < 54 || f[0] != 'B' || f[1] != 'M') return std::nullopt;
-  const std::uint32_t pixelOffset = kelvane::GetLe(f, 10, 4);
-  const std::uint32_t headerSize = kelvane::GetLe(f, 14, 4);
+  const auto header = ReadBmpHeader(f);
+  if (!header) return std::nullopt;
+  const std::uint32_t pixelOffset = header->pixelOffset, headerSize = header->headerSize;
   if (headerSize < 40 || headerSize > f.size() - 14) return std::nullopt;
-  const auto width = static_cast<std::int32_t>(kelvane::GetLe(f, 18, 4));
-  const auto rawHeight = static_cast<std::int32_t>(kelvane::GetLe(f, 22, 4));
-  const std::uint32_t bits = kelvane::GetLe(f, 28, 2), compression = kelvane::GetLe(f, 30, 4);
-  if (kelvane::GetLe(f, 26, 2) != 1 || width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return std::nullopt;
+  const std::int32_t width = header->width, rawHeight = header->rawHeight;
+  const std::uint32_t bits = header->bits, compression = header->compression;
+  if (header->planes != 1 || width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return std::nullopt;
   const bool topDown = rawHeight < 0;
   const std::int32_t height = topDown ? -rawHeight : rawHeight;
   if (std::uint64_t(width) * std::uint64_t(height) > kMaxPixels) return std::nullopt;
@@ -71,7 +96,7 @@ std::optional<TPixels> DecodeBmp(std::string_view f) {
   std::uint32_t paletteSize = 0;
   const std::size_t paletteAt = 14 + headerSize;
   if (bits <= 8) {
-    paletteSize = kelvane::GetLe(f, 46, 4);
+    paletteSize = header->paletteSize;
     if (paletteSize == 0 || paletteSize > (1u << bits)) paletteSize = 1u << bits;
     if (paletteAt + std::size_t(paletteSize) * 4 > f.size()) return std::nullopt;
   }

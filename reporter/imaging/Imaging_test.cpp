@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "reporter/archive/Deflate.h"
-#include "reporter/archive/MemoryFileSystem.h"
+#include "common/MemoryFileSystem.h"
 #include "reporter/imaging/Bmp.h"
 #include "reporter/imaging/NVBitmap.h"
 #include "reporter/imaging/Zoom.h"
@@ -179,7 +179,7 @@ TEST(Imaging, ReadsBmpFilesOfOtherWriters) {
 }
 
 TEST(Imaging, SavingWritesWholeFilesOrNothing) {
-  TMemoryFileSystem fs;
+  kelvane::TMemoryFileSystem fs;
   auto b = CreateNVBitmap(20, 20, fs);
   Paint(*b, {9, 99, 199});
   ASSERT_TRUE(b->SavePng(u"shot.png", TPngFormat::pf256Colors));

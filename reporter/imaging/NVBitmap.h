@@ -4,11 +4,21 @@
 #include <memory>
 #include <string>
 
-#include "reporter/archive/FileSystem.h"
+#include "common/FileSystem.h"
 #include "reporter/imaging/Pixels.h"
 #include "reporter/imaging/Png.h"
 
 namespace ruvex {
+
+using kelvane::CreateSibling;
+using kelvane::DefaultFileSystem;
+using kelvane::IFileSystem;
+using kelvane::IFileWriter;
+using kelvane::kAttrArchive;
+using kelvane::kAttrReadOnly;
+using kelvane::TLocalTime;
+using kelvane::TSourceFile;
+using kelvane::WriteFileReplacing;
 
 class INVBitmap;
 using PNVBitmap = std::shared_ptr<INVBitmap>;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileNames.h"
 #include "reporter/core/properties/SettingsBlock.h"
 #include "reporter/core/properties/SettingsText.h"
 #include "tools/settings/EmbedResource.h"
@@ -82,11 +83,6 @@ bool BuildBlock(const std::string& descriptionPath, std::string& block, std::str
   return true;
 }
 
-std::string FileNamePart(const std::string& path) {
-  size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 std::string ChangeExtension(const std::string& path, const std::string& extension) {
   size_t dot = path.rfind('.');
   size_t slash = path.find_last_of("\\/");
@@ -128,7 +124,7 @@ int RunSettingsTool(const std::vector<std::string>& args) {
   } else if (command == "rc") {
     std::string binary = ChangeExtension(target, ".bin");
     if (binary == target) binary += ".bin";
-    std::string script = "TRUVEXEXCEPT RCDATA \"" + FileNamePart(binary) + "\"\n";
+    std::string script = "TRUVEXEXCEPT RCDATA \"" + kelvane::FileNameOf(std::string_view(binary)) + "\"\n";
     if (!WriteFile(binary, block)) return Fail("cannot write " + binary);
     if (!WriteFile(target, script)) return Fail("cannot write " + target);
   } else {

@@ -8,6 +8,7 @@
 
 #include "common/Utf.h"
 #include "reporter/engines/pe/PeImage.h"
+#include "common/FileNames.h"
 
 namespace ruvex::symbols {
 
@@ -48,11 +49,6 @@ std::optional<long> Tagged(std::string_view line, std::string_view key, int base
   const long v = std::strtol(rest.c_str(), &end, base);
   if (end == rest.c_str()) return std::nullopt;
   return v;
-}
-
-std::string BaseName(std::string_view path) {
-  const std::size_t cut = path.find_last_of("/\\");
-  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
 }  // namespace
@@ -115,7 +111,7 @@ int AddObjdumpSymbols(std::string_view text, const TImageLayout& layout, TMapFil
     if (nameAt == std::string_view::npos) continue;
     const std::string_view name = line.substr(nameAt + 1);
     if (*storage == 103) {  // a ".file" entry opens the next source file
-      unit = BaseName(name);
+      unit = kelvane::FileNameOf(std::string_view(name));
       continue;
     }
     if (*type != 0x20 || *sec < 1 || static_cast<std::size_t>(*sec) > layout.sections.size() ||

@@ -22,6 +22,7 @@
 #include "reporter/engines/testing/TestImages.h"
 #include "reporter/engines/symbols/TextMap.h"
 #include "tools/symbols/TextMapWriter.h"
+#include "common/MemoryFileSystem.h"
 
 namespace ruvex::symbols {
 namespace {
@@ -199,7 +200,7 @@ TEST_P(RealImage, TextMapAndCompactDataAgreeWithAddr2lineAndNm) {
 
 // Every function of an image, found through the whole source search of a
 // module laid out in memory: names as nm gives them, lines as addr2line.
-void ExpectModuleResolves(const std::string& image, TMemorySymbolFiles& files, int minFunctions) {
+void ExpectModuleResolves(const std::string& image, kelvane::TMemoryFileSystem& files, int minFunctions) {
   TImageMemory memory;
   ASSERT_TRUE(memory.AddImageFile(image));
   const ModuleEntry module = memory.Modules().at(0);
@@ -226,7 +227,7 @@ TEST(OwnProgram, Win32BuildResolvesThroughItsCompactFile) {
   if (image.empty()) GTEST_SKIP() << "build/win32/bin/Kelvane.exe is not built yet";
   TImageLayout layout;
   TMapFile map = MapOfImage(image, layout);
-  TMemorySymbolFiles files;
+  kelvane::TMemoryFileSystem files;
   files.Add(u"C:\\app\\Kelvane.ruvex", WriteCompactSymbols(map));
   ExpectModuleResolves(image, files, 20);
 }
@@ -247,7 +248,7 @@ TEST(OwnProgram, EmbeddedResourceThroughWindres) {
                             " i686-w64-mingw32-windres tiny.rc -O coff -o tiny.res.o &&"
                             " i686-w64-mingw32-gcc -g -O1 tiny.c tiny.res.o -o tiny.exe";
   ASSERT_EQ(0, std::system(build.c_str()));
-  TMemorySymbolFiles none;
+  kelvane::TMemoryFileSystem none;
   ExpectModuleResolves(d + "/tiny.exe", none, 3);
   std::filesystem::remove_all(dir);
 }

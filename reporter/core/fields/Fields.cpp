@@ -1,8 +1,12 @@
 #include "reporter/core/fields/Fields.h"
 
-#include "common/AnsiText.h"
+#include "common/Windows1252.h"
+#include "common/FileNames.h"
 
 namespace ruvex {
+
+using kelvane::EqualsIgnoreCase;
+using kelvane::FileNameOf;
 
 // The callback runs outside the list's lock: it reads the list back.
 void TIREFields::Changed(std::unique_lock<std::mutex>& hold) {

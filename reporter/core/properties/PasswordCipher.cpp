@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/Utf.h"
+#include "common/HexText.h"
 
 namespace ruvex {
 namespace {
@@ -38,14 +39,9 @@ int HexValue(char16_t c) {
 
 std::u16string EncipherPassword(std::u16string_view plain, std::u16string_view account,
                                 std::u16string_view server) {
-  static const char16_t kHex[] = u"0123456789abcdef";
   TKeyStream keys(account, server);
   std::u16string out = u"~";
-  for (unsigned char c : kelvane::Utf16ToUtf8(plain)) {
-    std::uint8_t b = c ^ keys.Next();
-    out.push_back(kHex[b >> 4]);
-    out.push_back(kHex[b & 15]);
-  }
+  for (unsigned char c : kelvane::Utf16ToUtf8(plain)) out += kelvane::HexLower16(static_cast<std::uint8_t>(c ^ keys.Next()), 2);
   return out;
 }
 

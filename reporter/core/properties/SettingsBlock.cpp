@@ -2,58 +2,47 @@
 
 #include <cstring>
 
+#include "common/ByteCursor.h"
 #include "common/Utf.h"
-#include "common/AnsiText.h"
+#include "common/Windows1252.h"
+#include "common/HexText.h"
 
 namespace ruvex {
+
+using kelvane::DecodeWindows1252;
+using kelvane::EncodeWindows1252;
 namespace {
 
 constexpr char kSignature[] = "TPF0";
 constexpr char kClassName[] = "TRuvexExcept";
 constexpr char kObjectName[] = "RuvexExcept";
 
-// Reads little-endian values and length-prefixed strings; every read is
-// checked against the end of the block and fails instead of running past it.
+// Reads the block's values and length-prefixed strings through the
+// bounds-checked cursor: a read past the end of the block fails.
 class TBlockReader {
  public:
-  explicit TBlockReader(std::string_view data) : data_(data) {}
+  explicit TBlockReader(std::string_view data) : cursor_(data) {}
 
-  bool Byte(std::uint8_t& out) {
-    if (pos_ >= data_.size()) return false;
-    out = static_cast<std::uint8_t>(data_[pos_++]);
-    return true;
-  }
+  bool Byte(std::uint8_t& out) { return cursor_.Read(out); }
   bool Int(size_t width, std::int32_t& out) {
-    if (data_.size() - pos_ < width) return false;
+    std::string_view raw;
+    if (width == 0 || width > 4 || !cursor_.Bytes(width, raw)) return false;
     std::uint32_t value = 0;
-    for (size_t i = 0; i < width; ++i)
-      value |= std::uint32_t(static_cast<std::uint8_t>(data_[pos_ + i])) << (8 * i);
-    pos_ += width;
+    for (size_t i = 0; i < width; ++i) value |= std::uint32_t(static_cast<std::uint8_t>(raw[i])) << (8 * i);
     // Sign-extend from the stored width.
-    unsigned shift = unsigned(32 - 8 * width);
+    const unsigned shift = unsigned(32 - 8 * width);
     out = static_cast<std::int32_t>(value << shift) >> shift;
     return true;
   }
-  bool Bytes(size_t count, std::string_view& out) {
-    if (data_.size() - pos_ < count) return false;
-    out = data_.substr(pos_, count);
-    pos_ += count;
-    return true;
-  }
+  bool Bytes(size_t count, std::string_view& out) { return cursor_.Bytes(count, out); }
   bool ShortString(std::string_view& out) {
     std::uint8_t length;
     return Byte(length) && Bytes(length, out);
   }
-  bool LongLength(std::uint32_t& out) {
-    std::int32_t v;
-    if (!Int(4, v)) return false;
-    out = static_cast<std::uint32_t>(v);
-    return true;
-  }
+  bool LongLength(std::uint32_t& out) { return cursor_.Read(out); }
 
  private:
-  std::string_view data_;
-  size_t pos_ = 0;
+  kelvane::TByteCursor cursor_;
 };
 
 TREProperty Named(std::string_view name, TPropertyType typ) {
@@ -80,7 +69,7 @@ TValueRead ReadValue(TBlockReader& in, std::uint8_t type, TREProperty& p) {
     }
     case 6:
       if (!in.ShortString(raw)) return TValueRead::truncated;
-      SetString(p, AnsiToUtf16(raw));
+      SetString(p, DecodeWindows1252(raw));
       return TValueRead::ok;
     case 7:
       if (!in.ShortString(raw)) return TValueRead::truncated;
@@ -92,7 +81,7 @@ TValueRead ReadValue(TBlockReader& in, std::uint8_t type, TREProperty& p) {
       return TValueRead::ok;
     case 12:
       if (!in.LongLength(length) || !in.Bytes(length, raw)) return TValueRead::truncated;
-      SetString(p, AnsiToUtf16(raw));
+      SetString(p, DecodeWindows1252(raw));
       return TValueRead::ok;
     case 18:
       // Compare in code units so that a huge length cannot overflow.
@@ -138,7 +127,7 @@ void AppendInteger(std::string& out, std::int32_t v) {
 }
 
 void AppendString(std::string& out, const std::u16string& text) {
-  if (auto ansi = Utf16ToAnsi(text)) {
+  if (auto ansi = EncodeWindows1252(text)) {
     if (ansi->size() <= 255) {
       out.push_back(6);
       AppendShort(out, *ansi);
@@ -190,13 +179,9 @@ TSettingsBlockParse ParseSettingsBlock(std::string_view block) {
 }
 
 std::u16string InvalidSettingsMessage(const TSettingsBlockParse& parse) {
-  static const char kHex[] = "0123456789abcdef";
   std::u16string what;
   if (parse.invalidType) {
-    std::uint8_t t = *parse.invalidType;
-    what = u"$";
-    if (t >= 16) what.push_back(char16_t(kHex[t >> 4]));
-    what.push_back(char16_t(kHex[t & 15]));
+    what = u"$" + kelvane::HexLower16(*parse.invalidType);
   } else {
     what = u"truncated";
   }

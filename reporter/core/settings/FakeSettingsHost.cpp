@@ -1,8 +1,12 @@
 #include "reporter/core/settings/FakeSettingsHost.h"
 
-#include "common/AnsiText.h"
+#include "common/Windows1252.h"
+#include "common/FileNames.h"
 
 namespace ruvex {
+
+using kelvane::EqualsIgnoreCase;
+using kelvane::FileNameOf;
 
 std::vector<TFakeSettingsHost::TMessage> TFakeSettingsHost::Messages() const {
   std::lock_guard<std::mutex> hold(messagesLock_);

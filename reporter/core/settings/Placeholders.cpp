@@ -1,22 +1,28 @@
 #include <array>
 #include <cstdio>
 
-#include "common/AnsiText.h"
+#include "common/Windows1252.h"
+#include "common/FileNames.h"
 #include "reporter/core/settings/Settings.h"
 
 namespace ruvex {
+
+using kelvane::DecodeWindows1252;
+using kelvane::StartsWithIgnoreCase;
+using kelvane::FileNameOf;
+using kelvane::FolderOf;
 namespace {
 
 std::u16string DateText(const TLocalTime& t) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
-  return AnsiToUtf16(buf);
+  return DecodeWindows1252(buf);
 }
 
 std::u16string TimeText(const TLocalTime& t) {
   char buf[48];
   std::snprintf(buf, sizeof buf, "%02d:%02d:%02d, %dms", t.hour, t.minute, t.second, t.millisecond);
-  return AnsiToUtf16(buf);
+  return DecodeWindows1252(buf);
 }
 
 std::u16string VersionOf(const ISettingsHost& host, ModuleHandle module, const std::u16string& versionVar) {

@@ -2,11 +2,17 @@
 
 #include <cstring>
 
-#include "common/AnsiText.h"
+#include "common/Windows1252.h"
+#include "common/TextItems.h"
 #include "reporter/core/properties/PasswordCipher.h"
 #include "reporter/core/properties/SettingsBlock.h"
 
 namespace ruvex {
+
+using kelvane::DecodeWindows1252;
+using kelvane::EncodeWindows1252Lossy;
+using kelvane::EqualsIgnoreCase;
+using kelvane::SplitItems;
 namespace {
 
 constexpr char16_t kCaption[] = u"RuvexExcept";
@@ -19,7 +25,7 @@ std::optional<TREProperty> FromDefault(const char* name) {
   p.typ = entry->typ;
   p.vBool = entry->vBool;
   p.vInt = entry->vInt;
-  if (entry->vStr && *entry->vStr) p.vStr = std::make_shared<const std::u16string>(AnsiToUtf16(entry->vStr));
+  if (entry->vStr && *entry->vStr) p.vStr = std::make_shared<const std::u16string>(DecodeWindows1252(entry->vStr));
   return p;
 }
 
@@ -67,10 +73,10 @@ void TSettingsEnvironment::SetMainSettings(std::shared_ptr<TIRESettings> setting
   // `old` is released here, outside the lock: its destructor reads the main.
 }
 
-std::string IRESettings::GetPropAnsi(const char* name) const { return Utf16ToAnsiLossy(GetPropStr(name)); }
+std::string IRESettings::GetPropAnsi(const char* name) const { return EncodeWindows1252Lossy(GetPropStr(name)); }
 
 bool IRESettings::SetPropAnsi(const char* name, const std::string& value) {
-  return SetPropStr(name, AnsiToUtf16(value));
+  return SetPropStr(name, DecodeWindows1252(value));
 }
 
 bool IRESettings::GetPluginEnabled(std::u16string_view plugin) const {
@@ -107,7 +113,7 @@ TIRESettings::TIRESettings(TSettingsEnvironment& environment, ModuleHandle modul
   FValid = true;
   FModule = requested_;
   if (auto offset = FindOwn("VersionVar"); offset && offset->vInt != 0)
-    if (auto text = env_.Host().ReadVersionText(FModule, offset->vInt)) FVersionVar = AnsiToUtf16(*text);
+    if (auto text = env_.Host().ReadVersionText(FModule, offset->vInt)) FVersionVar = DecodeWindows1252(*text);
 }
 
 TIRESettings::~TIRESettings() {

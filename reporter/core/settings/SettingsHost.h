@@ -8,13 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "common/LocalTime.h"
+
 namespace ruvex {
 
 using ModuleHandle = std::uintptr_t;
 
-struct TLocalTime {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
-};
+using kelvane::TLocalTime;
 
 enum class TShellFolder { desktop, userAppData, commonAppData, localAppData };
 

@@ -1,4 +1,3 @@
-#include "common/AnsiText.h"
 #include "reporter/core/settings/Settings.h"
 
 namespace ruvex {

@@ -51,7 +51,7 @@ TReporterStartup::~TReporterStartup() {
   gCurrent.store(nullptr);
   registry_.reset();
   environment_.SetMainSettings(nullptr);
-  if (faultRepModule_) FreeLibrary(faultRepModule_);
+  faultRepModule_.Reset();
   tempFolderGuard_.Reset();
 }
 
@@ -102,8 +102,8 @@ void TReporterStartup::StartEnabledServices() {
   UINT n = GetSystemDirectoryW(system, MAX_PATH);
   if (n == 0 || n >= MAX_PATH - 16) return;
   std::wstring path = std::wstring(system, n) + L"\\FaultRep.dll";
-  faultRepModule_ = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (faultRepModule_) reportFault_ = GetProcAddress(faultRepModule_, "ReportFault");
+  faultRepModule_ = kelvane::TLibrary(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  if (faultRepModule_) reportFault_ = GetProcAddress(faultRepModule_.Get(), "ReportFault");
 }
 
 }  // namespace ruvex

@@ -67,7 +67,7 @@ class TReporterStartup {
   double startTimeMs_ = 0;
   bool restarted_ = false;
   std::array<std::uint64_t, 10> exceptionTimes_{};
-  HMODULE faultRepModule_ = nullptr;
+  kelvane::TLibrary faultRepModule_;
   FARPROC reportFault_ = nullptr;
   FARPROC openThread_ = nullptr;
   FARPROC ntOpenThread_ = nullptr;

@@ -1,8 +1,10 @@
 #include "reporter/core/startup/TempFolder.h"
 
-#include "common/AnsiText.h"
+#include "common/FileNames.h"
 
 namespace ruvex {
+
+using kelvane::FileNameOf;
 namespace {
 
 constexpr int kMaxDepth = 16;

@@ -4,8 +4,11 @@
 #include <array>
 
 #include "reporter/engines/pe/Unmangle.h"
+#include "common/FileNames.h"
 
 namespace ruvex {
+
+using kelvane::FileNameOf;
 namespace {
 
 constexpr std::size_t kMaxExportNameLength = 4096;
@@ -50,11 +53,8 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
 // "C:\\dir\\NTDLL.dll" -> "NTDLL"; forwarders name modules without folder
 // and usually without extension.
 std::string ModuleStem(const std::u16string& fileName) {
-  std::size_t begin = fileName.find_last_of(u"\\/");
-  begin = begin == std::u16string::npos ? 0 : begin + 1;
   std::string out;
-  for (std::size_t i = begin; i < fileName.size(); ++i)
-    out.push_back(fileName[i] < 128 ? static_cast<char>(fileName[i]) : '?');
+  for (const char16_t c : FileNameOf(fileName)) out.push_back(c < 128 ? static_cast<char>(c) : '?');
   return out;
 }
 

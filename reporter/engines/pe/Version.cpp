@@ -5,6 +5,7 @@
 #include "common/Utf.h"
 #include "reporter/engines/pe/ImageMemory.h"
 #include "reporter/engines/pe/Resources.h"
+#include "common/HexText.h"
 
 namespace ruvex {
 namespace {
@@ -66,13 +67,6 @@ std::u16string TextValue(const std::string& s, const TBlock& b) {
   return out;
 }
 
-std::u16string Hex8(std::uint32_t v) {
-  static const char digits[] = "0123456789abcdef";
-  std::u16string out(8, u'0');
-  for (int i = 7; i >= 0; --i, v >>= 4) out[i] = static_cast<char16_t>(digits[v & 15]);
-  return out;
-}
-
 char16_t Fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 bool SameIgnoringCase(const std::u16string& a, const std::u16string& b) {
@@ -130,7 +124,7 @@ std::u16string FileVersionFromResource(const std::string& resource) {
   if (info.hasFixed && (info.fileVersionMS != 0 || info.fileVersionLS != 0))
     return VersionToText(info.fileVersionMS, info.fileVersionLS);
   if (info.translations.empty()) return {};
-  const std::u16string table = Hex8(info.translations.front());
+  const std::u16string table = kelvane::HexLower16(info.translations.front(), 8);
   for (const TVersionInfo::TString& s : info.strings)
     if (SameIgnoringCase(s.table, table) && s.key == u"FileVersion") return TrimBlanks(s.value);
   return {};

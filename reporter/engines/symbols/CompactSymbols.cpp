@@ -8,6 +8,7 @@
 #include "reporter/archive/Crc32.h"
 #include "reporter/engines/symbols/Blowfish.h"
 #include "common/ByteCursor.h"
+#include "common/LittleEndian.h"
 
 namespace ruvex {
 
@@ -17,14 +18,14 @@ constexpr std::string_view kKeyWord = "Vexlar";
 
 std::uint32_t Le32At(std::string_view data, std::size_t at) {
   std::uint32_t v = 0;
-  TByteCursor c(data);
+  kelvane::TByteCursor c(data);
   c.Seek(at);
   c.Read(v);
   return v;
 }
 
 // One signed byte in -127..127, or 0x80 and the 32-bit value.
-bool ReadPackedInt(TByteCursor& c, std::int32_t& value) {
+bool ReadPackedInt(kelvane::TByteCursor& c, std::int32_t& value) {
   std::int8_t b = 0;
   if (!c.Read(b)) return false;
   if (static_cast<std::uint8_t>(b) != 0x80) {
@@ -40,12 +41,12 @@ void PutPackedInt(std::string& out, std::int64_t value) {
     return;
   }
   out.push_back(static_cast<char>(0x80));
-  PutLe32(out, static_cast<std::uint32_t>(value));
+  kelvane::PutLe32(out, static_cast<std::uint32_t>(value));
 }
 
 // A length byte and that many UTF-8 bytes; a length beyond the data reads
 // as an empty text and consumes the rest.
-bool ReadPackedString(TByteCursor& c, std::u16string& text) {
+bool ReadPackedString(kelvane::TByteCursor& c, std::u16string& text) {
   std::uint8_t n = 0;
   if (!c.Read(n)) return false;
   std::string_view bytes;
@@ -83,7 +84,7 @@ struct TStaged {
 };
 
 bool ParseStream(std::string_view stream, bool minimal, TStaged& out) {
-  TByteCursor c(stream);
+  kelvane::TByteCursor c(stream);
   std::uint32_t count = 0;
   if (!c.Read(count) || !c.CanHold(count, minimal ? 9 : 9)) return false;
   out.segments.reserve(count);
@@ -148,7 +149,7 @@ std::optional<TCompactHeader> ReadCompactHeader(std::string_view data) {
   if (data.size() <= kCompactSignature.size() + 8 || data.substr(0, kCompactSignature.size()) != kCompactSignature)
     return std::nullopt;
   TCompactHeader h;
-  TByteCursor c(data);
+  kelvane::TByteCursor c(data);
   c.Seek(kCompactSignature.size());
   if (!c.Read(h.payloadLength) || !c.Read(h.version)) return std::nullopt;
   if (h.version == 3) {
@@ -213,10 +214,10 @@ std::string WriteCompactSymbols(const TMapFile& map, const TCompactWriteOptions&
   std::vector<const TMfSegment*> segments;
   for (const TMfSegment& s : map.Segments())
     if (s.Code) segments.push_back(&s);
-  PutLe32(stream, static_cast<std::uint32_t>(segments.size()));
+  kelvane::PutLe32(stream, static_cast<std::uint32_t>(segments.size()));
   for (const TMfSegment* s : segments) {
-    PutLe32(stream, rel(s->StartAddress));
-    PutLe32(stream, s->Length);
+    kelvane::PutLe32(stream, rel(s->StartAddress));
+    kelvane::PutLe32(stream, s->Length);
     if (options.minimal) {
       bool lines = s->LineNumbers;
       for (const TMfLine& l : map.Lines()) lines = lines || (l.Address >= s->StartAddress && l.Address < s->End());
@@ -228,39 +229,39 @@ std::string WriteCompactSymbols(const TMapFile& map, const TCompactWriteOptions&
   std::vector<const TMfPublic*> publics;
   for (const TMfPublic& p : map.Publics())
     if (p.Code) publics.push_back(&p);
-  PutLe32(stream, static_cast<std::uint32_t>(publics.size()));
+  kelvane::PutLe32(stream, static_cast<std::uint32_t>(publics.size()));
   for (std::size_t i = 0; i < publics.size(); ++i) {
     if (!options.minimal) PutPackedString(stream, publics[i]->Name);
     if (i == 0)
-      PutLe32(stream, rel(publics[0]->Address));
+      kelvane::PutLe32(stream, rel(publics[0]->Address));
     else
       PutPackedInt(stream, static_cast<std::int64_t>(publics[i]->Address) - static_cast<std::int64_t>(publics[i - 1]->Address));
   }
   const std::vector<TMfLine>& lines = map.Lines();
-  PutLe32(stream, static_cast<std::uint32_t>(lines.size()));
+  kelvane::PutLe32(stream, static_cast<std::uint32_t>(lines.size()));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i == 0) {
-      PutLe32(stream, static_cast<std::uint32_t>(lines[0].Line));
-      PutLe32(stream, rel(lines[0].Address));
+      kelvane::PutLe32(stream, static_cast<std::uint32_t>(lines[0].Line));
+      kelvane::PutLe32(stream, rel(lines[0].Address));
     } else {
       PutPackedInt(stream, std::int64_t{lines[i].Line} - lines[i - 1].Line);
       PutPackedInt(stream, static_cast<std::int64_t>(lines[i].Address) - static_cast<std::int64_t>(lines[i - 1].Address));
     }
   }
-  if (map.EntryPoint() != 0) PutLe32(stream, rel(map.EntryPoint()));
+  if (map.EntryPoint() != 0) kelvane::PutLe32(stream, rel(map.EntryPoint()));
 
   std::string payload = PackBlock(stream, false);
   const std::uint32_t crc = Crc32Of(stream.data(), stream.size());
   TBlowfish(CompactKey(static_cast<std::uint32_t>(payload.size()))).EncryptEcb(payload);
 
   std::string out(kCompactSignature);
-  PutLe32(out, static_cast<std::uint32_t>(payload.size()));
-  PutLe32(out, options.version == 2 ? 2 : 3);
+  kelvane::PutLe32(out, static_cast<std::uint32_t>(payload.size()));
+  kelvane::PutLe32(out, options.version == 2 ? 2 : 3);
   if (options.version != 2) {
-    PutLe16(out, options.dosDate);
-    PutLe16(out, options.dosTime);
-    PutLe32(out, crc);
-    PutLe32(out, options.minimal ? kCompactFlagMinimal : 0);
+    kelvane::PutLe16(out, options.dosDate);
+    kelvane::PutLe16(out, options.dosTime);
+    kelvane::PutLe32(out, crc);
+    kelvane::PutLe32(out, options.minimal ? kCompactFlagMinimal : 0);
   }
   return out + payload;
 }

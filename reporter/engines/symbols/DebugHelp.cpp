@@ -1,17 +1,19 @@
 #include "reporter/engines/symbols/DebugHelp.h"
+#include "common/Windows1252.h"
+#include "common/FileNames.h"
 
 #include <algorithm>
 
 namespace ruvex {
 
+using kelvane::FileNameOf;
+
+using kelvane::EqualsIgnoreCase;
+
 namespace {
-std::u16string WithoutPath(const std::u16string& path) {
-  const std::size_t cut = path.find_last_of(u"\\/");
-  return cut == std::u16string::npos ? path : path.substr(cut + 1);
-}
 }  // namespace
 
-bool ReadProgramDatabase(IDebugHelp& help, ISymbolFiles&, const std::u16string& moduleFileName, TMapFile& map) {
+bool ReadProgramDatabase(IDebugHelp& help, IFileSystem&, const std::u16string& moduleFileName, TMapFile& map) {
   std::vector<TDbgLineRecord> lines;
   std::vector<TDbgSymbolRecord> symbols;
   const Address size = map.TopOfCode() > map.HInstance() ? map.TopOfCode() - map.HInstance() : 0;
@@ -30,8 +32,8 @@ bool ReadProgramDatabase(IDebugHelp& help, ISymbolFiles&, const std::u16string& 
     Address a = 0;
     if (!place(l.address, a)) continue;
     if (!previous || l.address < previous->address || l.line < previous->line ||
-        !SameText(l.fileName, previous->fileName))
-      m.AddSegment(true, a, 1, WithoutPath(l.fileName));
+        !EqualsIgnoreCase(l.fileName, previous->fileName))
+      m.AddSegment(true, a, 1, FileNameOf(l.fileName));
     m.AddLine(static_cast<std::int32_t>(l.line), a);
     previous = &l;
   }

@@ -60,7 +60,7 @@ class TReplayDebugHelp : public IDebugHelp {
 // Lines make the segments (a new one where the file changes or address or
 // line goes back), functions and publics the publics; addresses lose
 // kDbgLoadBase and map.CorrectBase() and are placed at map.BaseOfCode().
-bool ReadProgramDatabase(IDebugHelp& help, ISymbolFiles& files, const std::u16string& moduleFileName, TMapFile& map);
+bool ReadProgramDatabase(IDebugHelp& help, IFileSystem& files, const std::u16string& moduleFileName, TMapFile& map);
 
 // The library of the platform: dbghelp.dll in a private session (Windows),
 // none elsewhere.

@@ -19,6 +19,7 @@
 #include "reporter/engines/pe/ImageMemory.h"
 #include "reporter/engines/symbols/SymbolSources.h"
 #include "reporter/engines/testing/TestImages.h"
+#include "common/MemoryFileSystem.h"
 
 namespace ruvex {
 namespace {
@@ -113,7 +114,7 @@ TEST(ProgramDatabase, RealPdbThroughTheDebugHelpInterface) {
   TReplayDebugHelp help;
   help.lines = dump.lines;
   help.symbols = dump.symbols;
-  TMemorySymbolFiles files;
+  kelvane::TMemoryFileSystem files;
   files.Add(u"C:\\build\\prog.pdb", "the library reads it, not we");
   TMapFile map;
   ASSERT_TRUE(LoadModuleSymbols(map, {memory, files, &help}, module.base, u"C:\\build\\prog.exe"));

@@ -2,6 +2,7 @@
 // dbghelp.h after windows.h.
 #include <dbghelp.h>
 
+#include "common/WinHandle_win.h"
 #include "reporter/engines/symbols/DebugHelp.h"
 
 namespace ruvex {
@@ -12,37 +13,17 @@ namespace {
 // library is not thread-safe, and the host may use it too.
 constexpr wchar_t kMutexName[] = L"RuvexExceptDbgHelp";
 
-class TMutexLock {
+// Holds the process-wide debug-help mutex for a scope.
+class TDebugHelpLock {
  public:
-  TMutexLock() : mutex_(CreateMutexW(nullptr, FALSE, kMutexName)) {
-    if (mutex_) WaitForSingleObject(mutex_, INFINITE);
-  }
-  ~TMutexLock() {
-    if (mutex_) {
-      ReleaseMutex(mutex_);
-      CloseHandle(mutex_);
-    }
-  }
-  TMutexLock(const TMutexLock&) = delete;
-  TMutexLock& operator=(const TMutexLock&) = delete;
+  TDebugHelpLock() : mutex_(CreateMutexW(nullptr, FALSE, kMutexName)), hold_(mutex_.Get(), INFINITE) {}
 
  private:
-  HANDLE mutex_;
+  kelvane::TWinHandle mutex_;
+  kelvane::TMutexLock hold_;
 };
 
-class TLibrary {
- public:
-  explicit TLibrary(HMODULE m) : module_(m) {}
-  ~TLibrary() {
-    if (module_) FreeLibrary(module_);
-  }
-  TLibrary(const TLibrary&) = delete;
-  TLibrary& operator=(const TLibrary&) = delete;
-  HMODULE get() const { return module_; }
-
- private:
-  HMODULE module_;
-};
+using kelvane::TLibrary;
 
 template <class F>
 bool Bind(HMODULE m, const char* name, F*& f) {
@@ -91,7 +72,7 @@ class TDbgHelp : public IDebugHelp {
  public:
   bool Enumerate(const std::u16string& moduleFileName, std::uint32_t imageSize, std::vector<TDbgLineRecord>& lines,
                  std::vector<TDbgSymbolRecord>& symbols) override {
-    TMutexLock lock;
+    TDebugHelpLock lock;
     const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     TLibrary library(LoadDbgHelp());
     decltype(&SymInitializeW) initialize;
@@ -101,7 +82,7 @@ class TDbgHelp : public IDebugHelp {
     decltype(&SymGetModuleInfoW64) moduleInfo;
     decltype(&SymEnumSymbolsW) enumSymbols;
     decltype(&SymEnumLinesW) enumLines;
-    HMODULE m = library.get();
+    HMODULE m = library.Get();
     const bool bound = m && Bind(m, "SymInitializeW", initialize) && Bind(m, "SymCleanup", cleanup) &&
                        Bind(m, "SymLoadModuleExW", loadModule) && Bind(m, "SymUnloadModule64", unloadModule) &&
                        Bind(m, "SymGetModuleInfoW64", moduleInfo) && Bind(m, "SymEnumSymbolsW", enumSymbols) &&

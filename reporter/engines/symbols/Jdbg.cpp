@@ -6,6 +6,7 @@
 
 #include "common/Utf.h"
 #include "common/ByteCursor.h"
+#include "common/FileNames.h"
 
 namespace ruvex {
 
@@ -90,7 +91,7 @@ std::string JdbgName(std::string_view words, std::size_t offset) {
 
 bool ParseJdbg(std::string_view data, TMapFile& map) {
   if (data.size() <= kJdbgHeaderSize || data.size() % 4 != 0 || data.substr(0, 4) != "JDBG") return false;
-  TByteCursor c(data);
+  kelvane::TByteCursor c(data);
   c.Seek(4);
   std::uint8_t version = 0, checkSumValid = 0;
   std::int32_t units = 0, sourceNames = 0, symbols = 0, lineNumbers = 0, words = 0, moduleName = 0, checkSum = 0;
@@ -100,7 +101,7 @@ bool ParseJdbg(std::string_view data, TMapFile& map) {
   if (version != 1) return false;
   if (checkSumValid) {
     std::uint32_t sum = 0;
-    TByteCursor w(data);
+    kelvane::TByteCursor w(data);
     for (std::uint32_t word = 0; w.Read(word);) sum += word;
     if (RotateRight8(sum - static_cast<std::uint32_t>(checkSum)) != static_cast<std::uint32_t>(checkSum)) return false;
   }
@@ -152,9 +153,7 @@ bool ParseJdbg(std::string_view data, TMapFile& map) {
   m.SetCodeRange(map.BaseOfCode(), map.TopOfCode());
   const Address base = map.BaseOfCode();
   for (const auto& [rel, name] : staged.sources) {
-    std::string unit = name;
-    const std::size_t slash = unit.find_last_of("\\/");
-    if (slash != std::string::npos) unit.erase(0, slash + 1);
+    const std::string unit = kelvane::FileNameOf(std::string_view(name));
     if (rel >= 0) m.AddSegment(true, base + static_cast<Address>(rel), 1, kelvane::Utf8ToUtf16(unit));
   }
   m.SortSegments();

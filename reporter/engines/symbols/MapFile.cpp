@@ -1,4 +1,5 @@
 #include "reporter/engines/symbols/MapFile.h"
+#include "common/Windows1252.h"
 
 #include <algorithm>
 
@@ -6,30 +7,8 @@
 
 namespace ruvex {
 
-char16_t FoldChar(char16_t c) {
-  if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
-  if (c < 0x80 || c > 0xFF) return c;
-  switch (c) {
-    case 0x8A: return 0x9A;
-    case 0x8C: return 0x9C;
-    case 0x8E: return 0x9E;
-    case 0x9F: return 0xFF;
-    default: break;
-  }
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);
-  return c;
-}
-
-bool SameText(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (FoldChar(a[i]) != FoldChar(b[i])) return false;
-  return true;
-}
-
-bool StartsWithText(std::u16string_view text, std::u16string_view prefix) {
-  return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
-}
+using kelvane::EqualsIgnoreCase;
+using kelvane::StartsWithIgnoreCase;
 
 namespace {
 
@@ -42,7 +21,7 @@ void MakeRoom(std::vector<T>& v) {
 
 std::u16string WithoutSourceExtension(std::u16string unit) {
   for (const char16_t* ext : {u".dpr", u".pas", u".inc"})
-    if (unit.size() > 4 && SameText(std::u16string_view(unit).substr(unit.size() - 4), ext)) {
+    if (unit.size() > 4 && EqualsIgnoreCase(std::u16string_view(unit).substr(unit.size() - 4), ext)) {
       unit.resize(unit.size() - 4);
       break;
     }
@@ -57,7 +36,7 @@ bool SegmentBefore(const TMfSegment& a, const TMfSegment& b) {
 }
 
 bool RemovePrefix(std::u16string& name, const std::u16string& unit) {
-  if (unit.empty() || name.size() <= unit.size() || name[unit.size()] != u'.' || !StartsWithText(name, unit))
+  if (unit.empty() || name.size() <= unit.size() || name[unit.size()] != u'.' || !StartsWithIgnoreCase(name, unit))
     return false;
   name.erase(0, unit.size() + 1);
   return true;
@@ -89,7 +68,7 @@ void TMapFile::AddSegment(bool code, Address start, std::uint32_t length, std::u
   int& last = FSLastAdded[code ? 1 : 0];
   if (merge && last >= 0 && last < SegmentCount()) {
     TMfSegment& prev = FSItems[last];
-    if (prev.Code == code && SameText(prev.Unit_, unit) && start >= prev.StartAddress && start <= prev.End() + 2) {
+    if (prev.Code == code && EqualsIgnoreCase(prev.Unit_, unit) && start >= prev.StartAddress && start <= prev.End() + 2) {
       const Address end = std::max(prev.End(), start + length);
       prev.Length = static_cast<std::uint32_t>(end - prev.StartAddress);
       prev.LineNumbers = prev.LineNumbers || lineNumbers;
@@ -124,7 +103,7 @@ void TMapFile::ExtendForPublic(bool code, Address address, const std::u16string&
     return address < s.StartAddress;
   });
   const bool found = p >= 0 && FSItems[p].Code == code;
-  const bool sameUnit = found && (unit.empty() || SameText(FSItems[p].Unit_, unit));
+  const bool sameUnit = found && (unit.empty() || EqualsIgnoreCase(FSItems[p].Unit_, unit));
   if (found) {
     TMfSegment& prev = FSItems[p];
     Address end = sameUnit ? address + 1 : address;
@@ -146,8 +125,8 @@ void TMapFile::AddPublic(bool code, std::u16string name, Address address, bool e
   if (si >= 0) {
     const std::u16string& segUnit = FSItems[si].Unit_;
     if (unit.empty() && RemovePrefix(readable, segUnit)) unit = segUnit;
-    if (SameText(readable, segUnit)) readable = u"initialization";
-    if (!unit.empty() && !SameText(unit, segUnit)) {
+    if (EqualsIgnoreCase(readable, segUnit)) readable = u"initialization";
+    if (!unit.empty() && !EqualsIgnoreCase(unit, segUnit)) {
       readable = unit + u"." + readable;
       RemovePrefix(readable, segUnit);
     }
@@ -198,7 +177,7 @@ void TMapFile::OptimiseSegments(bool trimOverlap) {
     if (a.Code == b.Code) {
       if (!trimOverlap || a.End() > b.StartAddress)
         a.Length = static_cast<std::uint32_t>(b.StartAddress - a.StartAddress);
-      if (SameText(a.Unit_, b.Unit_)) {
+      if (EqualsIgnoreCase(a.Unit_, b.Unit_)) {
         a.Length = static_cast<std::uint32_t>(std::max(a.End(), b.End()) - a.StartAddress);
         a.LineNumbers = a.LineNumbers || b.LineNumbers;
         FSItems.erase(FSItems.begin() + static_cast<std::ptrdiff_t>(i + 1));
@@ -249,9 +228,9 @@ Address TMapFile::FindPublic(bool code, const std::u16string& unit_, const std::
                              bool caseSensitive) const {
   auto search = [&](const std::u16string& unit) -> Address {
     for (const TMfPublic& p : FPItems) {
-      if (p.Code != code || !(caseSensitive ? p.Name == name : SameText(p.Name, name))) continue;
+      if (p.Code != code || !(caseSensitive ? p.Name == name : EqualsIgnoreCase(p.Name, name))) continue;
       for (const TMfSegment& s : FSItems)
-        if (s.Code == code && p.Address >= s.StartAddress && p.Address <= s.End() && SameText(s.Unit_, unit))
+        if (s.Code == code && p.Address >= s.StartAddress && p.Address <= s.End() && EqualsIgnoreCase(s.Unit_, unit))
           return p.Address;
     }
     return 0;
@@ -265,9 +244,9 @@ Address TMapFile::FindPublic(bool code, const std::u16string& unit_, const std::
 
 Address TMapFile::FindAddress(const std::u16string& segment, const std::u16string& public_) const {
   for (const TMfSegment& s : FSItems) {
-    if (!SameText(s.Unit_, segment)) continue;
+    if (!EqualsIgnoreCase(s.Unit_, segment)) continue;
     for (const TMfPublic& p : FPItems)
-      if (p.Code == s.Code && p.Address >= s.StartAddress && p.Address < s.End() && SameText(p.Name, public_))
+      if (p.Code == s.Code && p.Address >= s.StartAddress && p.Address < s.End() && EqualsIgnoreCase(p.Name, public_))
         return p.Address;
   }
   return 0;

@@ -167,10 +167,5 @@ int ProbeSearch(int count, Before before) {
   return p;
 }
 
-// Case-insensitive equality as the reporter compares names: characters
-// below 256 folded through the Windows-1252 lower-case mapping.
-char16_t FoldChar(char16_t c);
-bool SameText(std::u16string_view a, std::u16string_view b);
-bool StartsWithText(std::u16string_view text, std::u16string_view prefix);
 
 }  // namespace ruvex

@@ -1,7 +1,14 @@
 #include "reporter/engines/symbols/SymbolCache.h"
+#include "common/FileNames.h"
+#include "common/Windows1252.h"
+
 #include <algorithm>
 
 namespace ruvex {
+
+using kelvane::FileNameOf;
+
+using kelvane::EqualsIgnoreCase;
 
 std::shared_ptr<const TMapFile> TSymbolCache::LookupModuleSymbols(Address address) {
   Address module = host_.OwnModule();
@@ -12,11 +19,12 @@ std::shared_ptr<const TMapFile> TSymbolCache::LookupModuleSymbols(Address addres
   }
   const std::u16string path = host_.ModuleFileName(module);
   if (path.empty()) return std::make_shared<TMapFile>();
-  const std::uint32_t time = host_.Files().WriteDosTime(path);
+  const auto stat = host_.Files().Stat(path);
+  const std::int64_t time = stat ? stat->writeSeconds : 0;
 
   const std::lock_guard<std::mutex> lock(mutex_);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (!SameText(entries_[i].map->MapFileName(), path)) continue;
+    if (!EqualsIgnoreCase(entries_[i].map->MapFileName(), path)) continue;
     if (entries_[i].time == time && entries_[i].imageBase == module) return entries_[i].map;
     // Reloaded elsewhere or rebuilt: the last entry takes its place.
     entries_[i] = std::move(entries_.back());
@@ -53,9 +61,7 @@ std::u16string TSymbolCache::ProcNameAt(Address address) {
   const std::u16string unit = map->FindSegment(true, address).Unit_;
   std::u16string text = unit.empty() ? p.Name : unit + u"." + p.Name;
   if (text.find(u'%') != std::u16string::npos) {
-    const std::u16string& file = map->ModuleFileName();
-    const std::size_t cut = file.find_last_of(u"\\/");
-    text += u" (" + (cut == std::u16string::npos ? file : file.substr(cut + 1)) + u")";
+    text += u" (" + FileNameOf(map->ModuleFileName()) + u")";
   }
   return text;
 }

@@ -24,7 +24,7 @@ class ISymbolHost {
  public:
   virtual ~ISymbolHost() = default;
   virtual const IMemoryReader& Memory() const = 0;
-  virtual ISymbolFiles& Files() = 0;
+  virtual IFileSystem& Files() = 0;
   virtual IDebugHelp* DebugHelp() = 0;
   // The module of the reporter itself.
   virtual Address OwnModule() const = 0;
@@ -65,7 +65,7 @@ class TSymbolCache {
 
  private:
   struct TEntry {
-    std::uint32_t time;
+    std::int64_t time;  // last write of the module file
     Address imageBase;
     std::shared_ptr<const TMapFile> map;
   };

@@ -12,7 +12,7 @@ class TProcessSymbolHost : public ISymbolHost {
  public:
   TProcessSymbolHost() : debugHelp_(SystemDebugHelp()) {}
   const IMemoryReader& Memory() const override { return memory_; }
-  ISymbolFiles& Files() override { return SystemSymbolFiles(); }
+  IFileSystem& Files() override { return kelvane::DefaultFileSystem(); }
   IDebugHelp* DebugHelp() override { return debugHelp_.get(); }
   Address OwnModule() const override {
     HMODULE self = nullptr;

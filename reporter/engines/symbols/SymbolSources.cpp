@@ -1,4 +1,5 @@
 #include "reporter/engines/symbols/SymbolSources.h"
+#include "common/Windows1252.h"
 
 #include <optional>
 
@@ -12,6 +13,8 @@
 #include "reporter/engines/symbols/TextMap.h"
 
 namespace ruvex {
+
+using kelvane::EqualsIgnoreCase;
 
 namespace {
 
@@ -29,7 +32,7 @@ class TSourceSearch {
 
  private:
   std::optional<std::string> Sibling(const char16_t* extension) {
-    return env_.files.Read(SiblingPath(path_, extension), kMaxDebugFileSize);
+    return kelvane::ReadWholeFile(env_.files, SiblingPath(path_, extension), kMaxDebugFileSize);
   }
 
   bool EmbeddedCompact() {
@@ -69,7 +72,7 @@ class TSourceSearch {
   }
 
   bool ProgramDatabase() {
-    if (!env_.debugHelp || !env_.files.Exists(SiblingPath(path_, u".pdb"))) return false;
+    if (!env_.debugHelp || !env_.files.Stat(SiblingPath(path_, u".pdb"))) return false;
     return ReadProgramDatabase(*env_.debugHelp, env_.files, path_, map_);
   }
 
@@ -84,12 +87,12 @@ class TSourceSearch {
   }
 
   bool ExternalTd32() {
-    const bool isTds = path_.size() > 4 && SameText(std::u16string_view(path_).substr(path_.size() - 4), u".tds");
+    const bool isTds = path_.size() > 4 && EqualsIgnoreCase(std::u16string_view(path_).substr(path_.size() - 4), u".tds");
     const std::u16string tds = isTds ? path_ : SiblingPath(path_, u".tds");
-    const auto tdsTime = env_.files.WriteSeconds(tds);
-    const auto mapTime = env_.files.WriteSeconds(SiblingPath(path_, u".map"));
-    if (!tdsTime || (mapTime && *tdsTime < *mapTime)) return false;  // older than the map: stale
-    const std::optional<std::string> data = env_.files.Read(tds, kMaxDebugFileSize);
+    const auto tdsStat = env_.files.Stat(tds);
+    const auto mapStat = env_.files.Stat(SiblingPath(path_, u".map"));
+    if (!tdsStat || (mapStat && tdsStat->writeSeconds < mapStat->writeSeconds)) return false;  // older than the map: stale
+    const std::optional<std::string> data = kelvane::ReadWholeFile(env_.files, tds, kMaxDebugFileSize);
     return data && ParseTd32(ExternalDebugData(*data), map_);
   }
 

@@ -26,7 +26,7 @@ struct TSymbolSourceOptions {
 
 struct TSymbolEnvironment {
   const IMemoryReader& memory;  // the module as loaded
-  ISymbolFiles& files;
+  IFileSystem& files;
   IDebugHelp* debugHelp = nullptr;  // none: program databases are not read
 };
 

@@ -6,13 +6,14 @@
 
 #include "reporter/engines/pe/ImageMemory.h"
 #include "reporter/engines/symbols/SymbolSources.h"
+#include "common/MemoryFileSystem.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   using namespace ruvex;
   TImageMemory memory;
   if (!memory.AddImage(std::vector<std::uint8_t>(bytes, bytes + size), u"C:\\m.dll")) return 0;
   const ModuleEntry module = memory.Modules().at(0);
-  TMemorySymbolFiles files;
+  kelvane::TMemoryFileSystem files;
   TMapFile map;
   LoadModuleSymbols(map, {memory, files, nullptr}, module.base, module.fileName);
   map.FindPublic(map.BaseOfCode() + 0x100);

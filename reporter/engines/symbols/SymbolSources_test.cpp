@@ -11,6 +11,7 @@
 #include "reporter/engines/symbols/SymbolCache.h"
 #include "reporter/engines/testing/SymbolFixtures.h"
 #include "reporter/engines/testing/TestPeBuilder.h"
+#include "common/MemoryFileSystem.h"
 
 namespace ruvex {
 namespace {
@@ -83,7 +84,7 @@ struct TLoaded {
   std::u16string unit, name;
 };
 
-TLoaded Load(const TModuleFixture& f, TMemorySymbolFiles& files, IDebugHelp* help = nullptr,
+TLoaded Load(const TModuleFixture& f, kelvane::TMemoryFileSystem& files, IDebugHelp* help = nullptr,
              TSymbolSourceOptions options = {}) {
   TImageMemory memory;
   EXPECT_TRUE(memory.AddImage(Image(f), kModule));
@@ -98,7 +99,7 @@ TLoaded Load(const TModuleFixture& f, TMemorySymbolFiles& files, IDebugHelp* hel
 // to be taken in its turn, and a broken one to pass the turn on.
 TEST(SymbolSources, SevenSourcesInOrder) {
   TModuleFixture f{Compact(u"Embedded", u"fromResource"), Td32Naming("fromImageTd32")};
-  TMemorySymbolFiles files;
+  kelvane::TMemoryFileSystem files;
   TReplayDebugHelp help;
   help.lines = {{u"C:\\src\\pdbunit.cpp", 7, kDbgLoadBase + 0x1000 + 0x100}};
   help.symbols = {{u"fromPdb", kSymTagFunction, kDbgLoadBase + 0x1000 + 0x100}};
@@ -128,7 +129,7 @@ TEST(SymbolSources, SevenSourcesInOrder) {
 
 TEST(SymbolSources, OnlyCompactFilesSkipsTheRest) {
   TModuleFixture f{"", Td32Naming("fromImageTd32")};
-  TMemorySymbolFiles files;
+  kelvane::TMemoryFileSystem files;
   files.Add(u"C:\\app\\Prog.map", TextMap("fromMap"));
   TSymbolSourceOptions compactOnly;
   compactOnly.onlyCompactFiles = true;
@@ -140,7 +141,7 @@ TEST(SymbolSources, OnlyCompactFilesSkipsTheRest) {
 TEST(SymbolSources, MinimalEmbeddedDataTakesNamesFromTheMatchingFile) {
   const std::string full = Compact(u"Named", u"realName");
   TModuleFixture f{Compact(u"x", u"y", true), ""};
-  TMemorySymbolFiles files;
+  kelvane::TMemoryFileSystem files;
   files.Add(u"C:\\app\\Prog.ruvex", full);
   TSymbolSourceOptions options;
   options.minDebugInfo = CompactFingerprint(full);
@@ -155,9 +156,9 @@ TEST(SymbolSources, MinimalEmbeddedDataTakesNamesFromTheMatchingFile) {
 class TFakeHost : public ISymbolHost {
  public:
   TImageMemory memory;
-  TMemorySymbolFiles files;
+  kelvane::TMemoryFileSystem files;
   const IMemoryReader& Memory() const override { return memory; }
-  ISymbolFiles& Files() override { return files; }
+  IFileSystem& Files() override { return files; }
   IDebugHelp* DebugHelp() override { return nullptr; }
   Address OwnModule() const override { return kBase; }
   std::u16string ModuleFileName(Address module) const override {

@@ -6,6 +6,7 @@
 #include "common/Utf.h"
 #include "common/ByteCursor.h"
 #include "reporter/engines/pe/PeImage.h"
+#include "common/FileNames.h"
 
 namespace ruvex {
 
@@ -24,8 +25,7 @@ struct TEntry {
 };
 
 std::u16string WithoutPath(std::string_view name) {
-  const std::size_t cut = name.find_last_of("\\/");
-  return kelvane::Utf8ToUtf16(cut == std::string_view::npos ? name : name.substr(cut + 1));
+  return kelvane::Utf8ToUtf16(kelvane::FileNameOf(name));
 }
 
 class TTd32Reader {
@@ -58,7 +58,7 @@ class TTd32Reader {
   std::string_view Sub(const TEntry& e) const { return data_.substr(e.offset, e.size); }
 
   bool ReadDirectory() {
-    TByteCursor c(data_);
+    kelvane::TByteCursor c(data_);
     std::uint32_t at = 0;
     c.Seek(4);
     c.Read(at);
@@ -90,7 +90,7 @@ class TTd32Reader {
   }
 
   bool Names(std::string_view sub) {
-    TByteCursor c(sub);
+    kelvane::TByteCursor c(sub);
     std::uint32_t count = 0;
     if (!c.Read(count) || !c.CanHold(count, 2)) return false;
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -103,7 +103,7 @@ class TTd32Reader {
   }
 
   bool Module(std::string_view sub) {
-    TByteCursor c(sub);
+    kelvane::TByteCursor c(sub);
     std::uint16_t overlay = 0, library = 0, segments = 0, style = 0;
     std::uint32_t nameIndex = 0;
     if (!c.Read(overlay) || !c.Read(library) || !c.Read(segments) || !c.Read(style) || !c.Read(nameIndex) ||
@@ -121,13 +121,13 @@ class TTd32Reader {
   }
 
   bool SourceModule(std::string_view sub) {
-    TByteCursor c(sub);
+    kelvane::TByteCursor c(sub);
     std::uint16_t files = 0, segments = 0;
     if (!c.Read(files) || !c.Read(segments) || !c.CanHold(files, 4)) return false;
     std::vector<std::uint32_t> fileOffsets(files);
     for (std::uint32_t& f : fileOffsets) c.Read(f);
     for (std::uint32_t f : fileOffsets) {
-      TByteCursor fc(sub);
+      kelvane::TByteCursor fc(sub);
       std::uint16_t blocks = 0;
       std::uint32_t nameIndex = 0;
       if (!fc.Seek(f) || !fc.Read(blocks) || !fc.Read(nameIndex) || !fc.CanHold(blocks, 4)) return false;
@@ -141,10 +141,10 @@ class TTd32Reader {
   }
 
   bool LineBlock(std::string_view sub, std::uint32_t at, const std::u16string& unit) {
-    TByteCursor c(sub);
+    kelvane::TByteCursor c(sub);
     std::uint16_t segment = 0, count = 0;
     if (!c.Seek(at) || !c.Read(segment) || !c.Read(count) || !c.CanHold(count, 6)) return false;
-    TByteCursor lines(sub);
+    kelvane::TByteCursor lines(sub);
     lines.Seek(c.Position() + std::size_t{count} * 4);
     Address first = 0, last = 0;
     for (std::uint16_t i = 0; i < count; ++i) {
@@ -164,7 +164,7 @@ class TTd32Reader {
   }
 
   bool Symbols(std::string_view sub) {
-    TByteCursor c(sub);
+    kelvane::TByteCursor c(sub);
     if (!c.Skip(4)) return false;
     while (c.Remaining() >= 4) {
       std::uint16_t length = 0, type = 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "reporter/engines/system/MessageWindow.h"
+#include "common/HexText.h"
 
 namespace ruvex {
 namespace {
@@ -67,12 +68,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 std::wstring Hex(std::uint64_t v) {
-  std::wstring out;
-  do {
-    out.insert(out.begin(), L"0123456789abcdef"[v & 15]);
-    v >>= 4;
-  } while (v);
-  return out;
+  const std::string digits = kelvane::HexLower(v);
+  return std::wstring(digits.begin(), digits.end());
 }
 
 // Unique per thread and per copy of this code in the process.

@@ -1,6 +1,6 @@
 #pragma once
-// Small owners of Windows handles and views, and the reporter's names of
-// kernel objects ("name$" and the process id in lowercase hexadecimal).
+// The reporter's named kernel objects: their names ("name$" and the process
+// id in lowercase hexadecimal) and their security.
 #include <windows.h>
 #include "common/WinHandle_win.h"
 
@@ -8,47 +8,9 @@
 
 namespace ruvex {
 
+using kelvane::TMappedView;
+using kelvane::TMutexLock;
 using kelvane::TWinHandle;
-
-class TMappedView {
- public:
-  TMappedView() = default;
-  TMappedView(HANDLE mapping, DWORD access, SIZE_T size) : view_(MapViewOfFile(mapping, access, 0, 0, size)) {}
-  ~TMappedView() {
-    if (view_) UnmapViewOfFile(view_);
-  }
-  TMappedView(const TMappedView&) = delete;
-  TMappedView& operator=(const TMappedView&) = delete;
-  void* Get() const { return view_; }
-  // Size of the mapped region as the memory manager reports it.
-  SIZE_T RegionSize() const {
-    MEMORY_BASIC_INFORMATION info{};
-    return view_ && VirtualQuery(view_, &info, sizeof info) == sizeof info ? info.RegionSize : 0;
-  }
-
- private:
-  void* view_ = nullptr;
-};
-
-// Holds a mutex for the length of a scope; Locked() is false when the wait
-// failed or timed out. An abandoned mutex counts as taken.
-class TMutexLock {
- public:
-  TMutexLock(HANDLE mutex, DWORD timeoutMs) : mutex_(mutex) {
-    DWORD r = mutex ? WaitForSingleObject(mutex, timeoutMs) : WAIT_FAILED;
-    locked_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
-  }
-  ~TMutexLock() {
-    if (locked_) ReleaseMutex(mutex_);
-  }
-  TMutexLock(const TMutexLock&) = delete;
-  TMutexLock& operator=(const TMutexLock&) = delete;
-  bool Locked() const { return locked_; }
-
- private:
-  HANDLE mutex_;
-  bool locked_ = false;
-};
 
 std::wstring ProcessObjectName(const wchar_t* stem, DWORD processId);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/ByteCursor.h"
+#include "common/LittleEndian.h"
 
 namespace ruvex::testing {
 
@@ -112,11 +113,11 @@ struct TJdbgFixture {
     out.push_back(1);
     std::uint32_t at = 34;
     for (const std::string* s : std::initializer_list<const std::string*>{&unitStream, &sourceStream, &symbolStream, &lineStream, &words}) {
-      PutLe32(out, at);
+      kelvane::PutLe32(out, at);
       at += static_cast<std::uint32_t>(s->size());
     }
-    PutLe32(out, 0);  // module name
-    PutLe32(out, 0);  // checksum, set below
+    kelvane::PutLe32(out, 0);  // module name
+    kelvane::PutLe32(out, 0);  // checksum, set below
     out.push_back(checkSumValid ? 1 : 0);
     out += unitStream + sourceStream + symbolStream + lineStream + words;
     while (out.size() % 4) out.push_back(0);
@@ -127,7 +128,7 @@ struct TJdbgFixture {
       for (int i = 0; i < 4; ++i) out[29 + i] = static_cast<char>(checkSum >> (8 * i));
       out.append(4, '\0');
       std::uint32_t sum = 0;
-      TByteCursor c(out);
+      kelvane::TByteCursor c(out);
       for (std::uint32_t w = 0; c.Read(w);) sum += w;
       const std::uint32_t wanted = ((checkSum << 8) | (checkSum >> 24)) + checkSum;
       const std::uint32_t pad = wanted - sum;
@@ -162,7 +163,7 @@ struct TTd32Fixture {
 
   static std::string NamesSubsection(const std::vector<std::string>& names) {
     std::string s;
-    PutLe32(s, static_cast<std::uint32_t>(names.size()));
+    kelvane::PutLe32(s, static_cast<std::uint32_t>(names.size()));
     for (const std::string& n : names) {
       s.push_back(static_cast<char>(n.size()));
       s += n;
@@ -176,46 +177,46 @@ struct TTd32Fixture {
     subs.emplace_back(0x130, NamesSubsection(names));
     for (const Module& m : modules) {
       std::string s;
-      PutLe16(s, 0), PutLe16(s, 0), PutLe16(s, static_cast<std::uint16_t>(m.codeSegments.size())), PutLe16(s, 0);
-      PutLe32(s, m.nameIndex), PutLe32(s, 0), PutLe32(s, 0), PutLe32(s, 0), PutLe32(s, 0);
+      kelvane::PutLe16(s, 0), kelvane::PutLe16(s, 0), kelvane::PutLe16(s, static_cast<std::uint16_t>(m.codeSegments.size())), kelvane::PutLe16(s, 0);
+      kelvane::PutLe32(s, m.nameIndex), kelvane::PutLe32(s, 0), kelvane::PutLe32(s, 0), kelvane::PutLe32(s, 0), kelvane::PutLe32(s, 0);
       for (const auto& [offset, size] : m.codeSegments) {
-        PutLe16(s, 1), PutLe16(s, 0), PutLe32(s, offset), PutLe32(s, size);
+        kelvane::PutLe16(s, 1), kelvane::PutLe16(s, 0), kelvane::PutLe32(s, offset), kelvane::PutLe32(s, size);
       }
       subs.emplace_back(0x120, s);
     }
     for (const Source& src : sources) {
       // One file with one block, in segment 1.
       std::string s;
-      PutLe16(s, 1), PutLe16(s, 1);
-      PutLe32(s, 18);  // the file entry follows this header
-      PutLe32(s, 0), PutLe32(s, 0), PutLe16(s, 1);
-      PutLe16(s, 1), PutLe32(s, src.nameIndex);
-      PutLe32(s, static_cast<std::uint32_t>(s.size() + 4 + 8));
-      PutLe32(s, 0), PutLe32(s, 0);
-      PutLe16(s, 1), PutLe16(s, static_cast<std::uint16_t>(src.lines.size()));
-      for (const auto& l : src.lines) PutLe32(s, l.first);
-      for (const auto& l : src.lines) PutLe16(s, l.second);
+      kelvane::PutLe16(s, 1), kelvane::PutLe16(s, 1);
+      kelvane::PutLe32(s, 18);  // the file entry follows this header
+      kelvane::PutLe32(s, 0), kelvane::PutLe32(s, 0), kelvane::PutLe16(s, 1);
+      kelvane::PutLe16(s, 1), kelvane::PutLe32(s, src.nameIndex);
+      kelvane::PutLe32(s, static_cast<std::uint32_t>(s.size() + 4 + 8));
+      kelvane::PutLe32(s, 0), kelvane::PutLe32(s, 0);
+      kelvane::PutLe16(s, 1), kelvane::PutLe16(s, static_cast<std::uint16_t>(src.lines.size()));
+      for (const auto& l : src.lines) kelvane::PutLe32(s, l.first);
+      for (const auto& l : src.lines) kelvane::PutLe16(s, l.second);
       subs.emplace_back(0x127, s);
     }
     std::string sym;
-    PutLe32(sym, 1);
+    kelvane::PutLe32(sym, 1);
     for (const Symbol& y : symbols) {
       std::string r;
-      PutLe16(r, y.type);
+      kelvane::PutLe16(r, y.type);
       if (y.type == 0x204 || y.type == 0x205) {
-        for (int i = 0; i < 6; ++i) PutLe32(r, 0);
-        PutLe32(r, y.offset), PutLe16(r, y.segment), PutLe32(r, 0), r.push_back(0), r.push_back(0);
-        PutLe32(r, y.nameIndex);
+        for (int i = 0; i < 6; ++i) kelvane::PutLe32(r, 0);
+        kelvane::PutLe32(r, y.offset), kelvane::PutLe16(r, y.segment), kelvane::PutLe32(r, 0), r.push_back(0), r.push_back(0);
+        kelvane::PutLe32(r, y.nameIndex);
       } else {
-        PutLe32(r, y.offset), PutLe16(r, y.segment), PutLe16(r, 0), PutLe32(r, 0), PutLe32(r, y.nameIndex);
+        kelvane::PutLe32(r, y.offset), kelvane::PutLe16(r, y.segment), kelvane::PutLe16(r, 0), kelvane::PutLe32(r, 0), kelvane::PutLe32(r, y.nameIndex);
       }
-      PutLe16(sym, static_cast<std::uint16_t>(r.size()));
+      kelvane::PutLe16(sym, static_cast<std::uint16_t>(r.size()));
       sym += r;
     }
     subs.emplace_back(signature == "FB09" ? 0x125 : 0x129, sym);
 
     std::string out = signature;
-    PutLe32(out, 0);  // directory offset, set below
+    kelvane::PutLe32(out, 0);  // directory offset, set below
     std::vector<std::pair<std::uint32_t, std::uint32_t>> placed;
     for (const auto& [type, body] : subs) {
       placed.emplace_back(static_cast<std::uint32_t>(out.size()), static_cast<std::uint32_t>(body.size()));
@@ -223,10 +224,10 @@ struct TTd32Fixture {
     }
     const auto dir = static_cast<std::uint32_t>(out.size());
     for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<char>(dir >> (8 * i));
-    PutLe16(out, 16), PutLe16(out, 12), PutLe32(out, static_cast<std::uint32_t>(subs.size()));
-    PutLe32(out, 0), PutLe32(out, 0);
+    kelvane::PutLe16(out, 16), kelvane::PutLe16(out, 12), kelvane::PutLe32(out, static_cast<std::uint32_t>(subs.size()));
+    kelvane::PutLe32(out, 0), kelvane::PutLe32(out, 0);
     for (std::size_t i = 0; i < subs.size(); ++i) {
-      PutLe16(out, subs[i].first), PutLe16(out, 1), PutLe32(out, placed[i].first), PutLe32(out, placed[i].second);
+      kelvane::PutLe16(out, subs[i].first), kelvane::PutLe16(out, 1), kelvane::PutLe32(out, placed[i].first), kelvane::PutLe32(out, placed[i].second);
     }
     return out;
   }

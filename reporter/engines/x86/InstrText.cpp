@@ -4,8 +4,12 @@
 
 #include "reporter/engines/x86/Disasm.h"
 #include "reporter/engines/x86/OpcodeTables.h"
+#include "common/FileNames.h"
+#include "common/HexText.h"
 
 namespace ruvex {
+
+using kelvane::FileNameOf;
 namespace {
 
 constexpr const char* kReg8[8] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
@@ -240,11 +244,6 @@ void PadTo(std::u16string& line, std::size_t width) {
   if (line.size() < width) line.append(width - line.size(), u' ');
 }
 
-std::u16string FileNamePart(const std::u16string& path) {
-  std::size_t at = path.find_last_of(u"\\/");
-  return at == std::u16string::npos ? path : path.substr(at + 1);
-}
-
 // Text an operand points to, when it reads like text: at least 4 characters
 // ending at a byte 0, 10 or 12, without other control characters, and with
 // mostly letters, digits and blanks.
@@ -296,17 +295,6 @@ std::u16string PointerComment(const IMemoryReader& memory, const TInstrInfo& inf
 }
 
 }  // namespace
-
-std::string HexLower(std::uint64_t value, unsigned minDigits) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string out;
-  do {
-    out.insert(out.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value);
-  if (out.size() < minDigits) out.insert(0, minDigits - out.size(), '0');
-  return out;
-}
 
 std::string NumberText(std::uint64_t value) { return value > 9 ? "$" + HexLower(value) : std::to_string(value); }
 
@@ -375,7 +363,7 @@ std::u16string TargetName(const IMemoryReader& memory, Address target, const TCo
   if (name.empty()) return {};
   std::optional<ModuleEntry> module = ModuleOf(names, named);
   if (module && module->base != names.ownModuleBase && name.find(u'(') == std::u16string::npos)
-    name += u" (" + FileNamePart(module->fileName) + u")";
+    name += u" (" + FileNameOf(module->fileName) + u")";
   return name;
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "common/HexText.h"
 #include "reporter/engines/x86/InstrInfo.h"
 #include "reporter/engines/memory/MemoryReader.h"
 
@@ -34,7 +35,7 @@ std::u16string InstrText(const IMemoryReader& memory, Address address, TRegister
                          TInstrInfo& info, const TCodeNames& names = {});
 
 // Helpers shared with the function listing.
-std::string HexLower(std::uint64_t value, unsigned minDigits = 1);
+using kelvane::HexLower;
 std::string NumberText(std::uint64_t value);        // "$" hex above 9, else decimal
 std::string SignedNumberText(std::int64_t value);   // the same with "-" for negatives
 

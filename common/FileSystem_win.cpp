@@ -1,33 +1,20 @@
 // IFileSystem over the Windows API: shared reading, exclusive new files, and
 // the last-write time in local time as zip entries carry it.
 #include <windows.h>
-#include "common/WinText_win.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
 
-#include "reporter/archive/FileSystem.h"
+#include "common/FileSystem.h"
+#include "common/WinHandle_win.h"
+#include "common/WinText_win.h"
 
-namespace ruvex {
+namespace kelvane {
 namespace {
 
-using kelvane::Wide;
-
-
-struct THandle {
-  HANDLE h = INVALID_HANDLE_VALUE;
-  explicit THandle(HANDLE handle) : h(handle) {}
-  THandle(const THandle&) = delete;
-  THandle& operator=(const THandle&) = delete;
-  ~THandle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-  bool valid() const { return h != INVALID_HANDLE_VALUE; }
-};
-
 TLocalTime LocalTimeOf(const FILETIME& utc) {
-  TLocalTime t;
+  TLocalTime t{1980, 1, 1};
   FILETIME local;
   SYSTEMTIME parts;
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return t;
@@ -37,7 +24,16 @@ TLocalTime LocalTimeOf(const FILETIME& utc) {
   t.hour = parts.wHour;
   t.minute = parts.wMinute;
   t.second = parts.wSecond;
+  t.millisecond = parts.wMilliseconds;
   return t;
+}
+
+// Seconds since 1601, the file time's own epoch.
+std::int64_t SecondsOf(const FILETIME& utc) {
+  ULARGE_INTEGER u;
+  u.LowPart = utc.dwLowDateTime;
+  u.HighPart = utc.dwHighDateTime;
+  return static_cast<std::int64_t>(u.QuadPart / 10000000u);
 }
 
 class TWinWriter final : public IFileWriter {
@@ -48,30 +44,30 @@ class TWinWriter final : public IFileWriter {
     while (done < bytes.size()) {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
       DWORD written = 0;
-      if (!WriteFile(file_.h, bytes.data() + done, chunk, &written, nullptr) || written != chunk) return false;
+      if (!WriteFile(file_.Get(), bytes.data() + done, chunk, &written, nullptr) || written != chunk) return false;
       done += written;
     }
     return true;
   }
   bool Close() override {
-    if (!file_.valid()) return false;
-    const bool ok = CloseHandle(file_.h) != 0;
-    file_.h = INVALID_HANDLE_VALUE;
-    return ok;
+    if (!file_) return false;
+    const bool flushed = FlushFileBuffers(file_.Get()) != 0;
+    const bool closed = CloseHandle(file_.Release()) != 0;
+    return flushed && closed;
   }
 
  private:
-  THandle file_;
+  TWinHandle file_;
 };
 
 class TWinFileSystem final : public IFileSystem {
  public:
   std::optional<TSourceFile> ReadSource(const std::u16string& path, std::uint64_t maxSize) override {
-    THandle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return std::nullopt;
+    TWinHandle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file.h, &info)) return std::nullopt;
+    if (!GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
     const std::uint64_t size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     if (size > maxSize || size > SIZE_MAX / 2) return std::nullopt;
     TSourceFile source;
@@ -84,12 +80,26 @@ class TWinFileSystem final : public IFileSystem {
     while (done < source.data.size()) {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(source.data.size() - done, 1u << 30));
       DWORD got = 0;
-      if (!ReadFile(file.h, source.data.data() + done, chunk, &got, nullptr) || got == 0) return std::nullopt;
+      if (!ReadFile(file.Get(), source.data.data() + done, chunk, &got, nullptr) || got == 0) return std::nullopt;
       done += got;
     }
     source.attributes = info.dwFileAttributes;
     source.modified = LocalTimeOf(info.ftLastWriteTime);
+    source.writeSeconds = SecondsOf(info.ftLastWriteTime);
     return source;
+  }
+
+  std::optional<TFileStat> Stat(const std::u16string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      return std::nullopt;
+    TFileStat stat;
+    stat.size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stat.attributes = data.dwFileAttributes;
+    stat.modified = LocalTimeOf(data.ftLastWriteTime);
+    stat.writeSeconds = SecondsOf(data.ftLastWriteTime);
+    return stat;
   }
 
   std::unique_ptr<IFileWriter> CreateExclusive(const std::u16string& path) override {
@@ -99,7 +109,7 @@ class TWinFileSystem final : public IFileSystem {
   }
 
   bool Replace(const std::u16string& from, const std::u16string& to) override {
-    return MoveFileExW(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExW(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
 
   bool Remove(const std::u16string& path) override { return DeleteFileW(Wide(path)) != 0; }
@@ -112,4 +122,4 @@ IFileSystem& DefaultFileSystem() {
   return instance;
 }
 
-}  // namespace ruvex
+}  // namespace kelvane

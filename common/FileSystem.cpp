@@ -1,9 +1,11 @@
-#include "reporter/archive/FileSystem.h"
+#include "common/FileSystem.h"
+
+#include "common/HexText.h"
 
 #include <atomic>
 #include <chrono>
 
-namespace ruvex {
+namespace kelvane {
 
 std::unique_ptr<IFileWriter> CreateSibling(IFileSystem& fs, const std::u16string& path,
                                            std::u16string& tempPath) {
@@ -11,14 +13,18 @@ std::unique_ptr<IFileWriter> CreateSibling(IFileSystem& fs, const std::u16string
   const auto tick = static_cast<std::uint32_t>(
       std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 64; ++attempt) {
-    std::uint32_t tag = tick ^ (counter.fetch_add(1) * 0x9E3779B9u);
-    std::u16string suffix = u".~";
-    for (int i = 0; i < 8; ++i, tag >>= 4) suffix.push_back(u"0123456789abcdef"[tag & 15]);
-    tempPath = path + suffix;
+    const std::uint32_t tag = tick ^ (counter.fetch_add(1) * 0x9E3779B9u);
+    tempPath = path + u".~" + HexLower16(tag, 8);
     if (auto writer = fs.CreateExclusive(tempPath)) return writer;
   }
   tempPath.clear();
   return nullptr;
+}
+
+std::optional<std::string> ReadWholeFile(IFileSystem& fs, const std::u16string& path, std::uint64_t maxSize) {
+  auto source = fs.ReadSource(path, maxSize);
+  if (!source) return std::nullopt;
+  return std::move(source->data);
 }
 
 bool WriteFileReplacing(IFileSystem& fs, const std::u16string& path, std::string_view bytes) {
@@ -32,4 +38,4 @@ bool WriteFileReplacing(IFileSystem& fs, const std::u16string& path, std::string
   return false;
 }
 
-}  // namespace ruvex
+}  // namespace kelvane

@@ -1,6 +1,8 @@
 #pragma once
-// The file access that archives and image files need, behind one interface:
-// the platform's files in the program, real files or memory in tests.
+// The file access of the whole program behind one interface: the platform's
+// files in the program (the Windows API on Windows, the C++ library
+// elsewhere), memory in tests. Archives, images, symbol files and report
+// files all read and write through it.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -8,21 +10,27 @@
 #include <string>
 #include <string_view>
 
-namespace ruvex {
+#include "common/LocalTime.h"
 
-// A moment in local time, broken down.
-struct TLocalTime {
-  int year = 1980, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-};
+namespace kelvane {
 
 // Windows file attribute bits that the portable file system reports.
 constexpr std::uint32_t kAttrReadOnly = 0x01;
 constexpr std::uint32_t kAttrArchive = 0x20;
 
+// What the file system knows of a file besides its content.
+struct TFileStat {
+  std::uint64_t size = 0;
+  std::uint32_t attributes = kAttrArchive;  // Windows file attributes
+  TLocalTime modified{1980, 1, 1};          // last write, local time
+  std::int64_t writeSeconds = 0;            // last write, seconds of a fixed epoch
+};
+
 struct TSourceFile {
   std::string data;
   std::uint32_t attributes = kAttrArchive;  // Windows file attributes
-  TLocalTime modified;                      // last write, local time
+  TLocalTime modified{1980, 1, 1};          // last write, local time
+  std::int64_t writeSeconds = 0;            // last write, seconds of a fixed epoch
 };
 
 class IFileWriter {
@@ -40,6 +48,8 @@ class IFileSystem {
   // The whole file, opened for shared reading; nullopt when it cannot be
   // opened or read completely, or is larger than maxSize.
   virtual std::optional<TSourceFile> ReadSource(const std::u16string& path, std::uint64_t maxSize) = 0;
+  // A regular file's size and times; nullopt when there is none.
+  virtual std::optional<TFileStat> Stat(const std::u16string& path) = 0;
   // A new file that did not exist before, opened for exclusive writing;
   // null when it exists or cannot be created.
   virtual std::unique_ptr<IFileWriter> CreateExclusive(const std::u16string& path) = 0;
@@ -51,6 +61,9 @@ class IFileSystem {
 // The platform's file system (the Windows API on Windows).
 IFileSystem& DefaultFileSystem();
 
+// The content alone; nullopt as for ReadSource.
+std::optional<std::string> ReadWholeFile(IFileSystem& fs, const std::u16string& path, std::uint64_t maxSize);
+
 // Writes bytes to path through a fresh sibling file that replaces path only
 // when every byte is written, so that a failed write neither leaves a
 // partial file nor removes one this call did not create.
@@ -61,4 +74,4 @@ bool WriteFileReplacing(IFileSystem& fs, const std::u16string& path, std::string
 std::unique_ptr<IFileWriter> CreateSibling(IFileSystem& fs, const std::u16string& path,
                                            std::u16string& tempPath);
 
-}  // namespace ruvex
+}  // namespace kelvane
