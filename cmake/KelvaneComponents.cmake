@@ -64,6 +64,7 @@ endfunction()
 #                      portable without a platform test
 #     x_test.cpp       unit test, into the folder's test program <library>_tests
 #     x_test_win.cpp   test that needs the real Windows API (runs under wine64)
+#     x_test_nowin.cpp test that needs the Linux machine (its tools, Python)
 #     x_fuzz.cpp       libFuzzer target <library>_<x>_fuzz, seeds in fuzz-seeds/x/
 #   EXCLUDE names files of the folder that belong to something else (a program).
 #   A folder of several concepts keeps each in a subfolder with its own
@@ -81,6 +82,10 @@ function(kelvane_add_component)
   foreach(f IN LISTS all)
     if(f MATCHES "_test_win\\.cpp$")
       if(WIN32)
+        list(APPEND test_sources ${f})
+      endif()
+    elseif(f MATCHES "_test_nowin\\.cpp$")
+      if(NOT WIN32)
         list(APPEND test_sources ${f})
       endif()
     elseif(f MATCHES "_test\\.cpp$")

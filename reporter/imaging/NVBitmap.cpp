@@ -14,7 +14,7 @@ class TINVBitmap final : public INVBitmap {
 
   int GetWidth() const override { return store_->View().width; }
   int GetHeight() const override { return store_->View().height; }
-  bool Draw(void* dc, int x, int y) override { return dc && store_->DrawTo(dc, x, y); }
+  bool Draw(kelvane::TDeviceContext dc, int x, int y) override { return dc && store_->DrawTo(dc, x, y); }
   std::string AsBmpStr() override { return EncodeBmp(store_->View()); }
   std::string AsPngStr(TPngFormat format) override { return EncodePng(store_->View(), format); }
   bool SaveBmp(const std::u16string& fileName) override { return Save(fileName, AsBmpStr()); }
@@ -23,7 +23,7 @@ class TINVBitmap final : public INVBitmap {
   }
   PNVBitmap Zoom(int maxWidth, int maxHeight) override;
   TPixelView Pixels() override { return store_->View(); }
-  void* DeviceContext() override { return store_->DeviceContext(); }
+  kelvane::TDeviceContext DeviceContext() override { return store_->DeviceContext(); }
 
  private:
   bool Save(const std::u16string& fileName, const std::string& bytes) {

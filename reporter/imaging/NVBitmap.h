@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/FileSystem.h"
+#include "common/NativeHandles.h"
 #include "reporter/imaging/Pixels.h"
 #include "reporter/imaging/Png.h"
 
@@ -29,7 +30,7 @@ class INVBitmap {
   virtual int GetWidth() const = 0;
   virtual int GetHeight() const = 0;
   // Copies the picture to a device context (an HDC); false without one.
-  virtual bool Draw(void* deviceContext, int x, int y) = 0;
+  virtual bool Draw(kelvane::TDeviceContext deviceContext, int x, int y) = 0;
   virtual std::string AsBmpStr() = 0;
   // Never changes the bitmap: a grey encoding works on the side.
   virtual std::string AsPngStr(TPngFormat format) = 0;
@@ -40,7 +41,7 @@ class INVBitmap {
   virtual PNVBitmap Zoom(int maxWidth, int maxHeight) = 0;
   virtual TPixelView Pixels() = 0;
   // The memory device context that holds the picture (an HDC), or null.
-  virtual void* DeviceContext() = 0;
+  virtual kelvane::TDeviceContext DeviceContext() = 0;
 };
 
 // Where the pixels live: a DIB section on Windows, memory elsewhere.
@@ -48,8 +49,8 @@ class IPixelStore {
  public:
   virtual ~IPixelStore() = default;
   virtual TPixelView View() = 0;
-  virtual void* DeviceContext() = 0;
-  virtual bool DrawTo(void* deviceContext, int x, int y) = 0;
+  virtual kelvane::TDeviceContext DeviceContext() = 0;
+  virtual bool DrawTo(kelvane::TDeviceContext deviceContext, int x, int y) = 0;
 };
 
 // The platform's store for a picture of that size, all pixels zero; null

@@ -2,6 +2,8 @@
 // GDI can draw into them (screen capture) and copy them out (Draw).
 #include <windows.h>
 
+#include "common/NativeHandles_win.h"
+
 #include "reporter/imaging/NVBitmap.h"
 
 namespace ruvex {
@@ -34,10 +36,10 @@ class TDibPixelStore final : public IPixelStore {
   bool ok() const { return dc_ && bitmap_ && bits_ && oldBitmap_; }
 
   TPixelView View() override { return {width_, height_, bits_}; }
-  void* DeviceContext() override { return dc_; }
-  bool DrawTo(void* target, int x, int y) override {
+  kelvane::TDeviceContext DeviceContext() override { return kelvane::FromHdc(dc_); }
+  bool DrawTo(kelvane::TDeviceContext target, int x, int y) override {
     GdiFlush();
-    return BitBlt(static_cast<HDC>(target), x, y, width_, height_, dc_, 0, 0, SRCCOPY) != 0;
+    return BitBlt(kelvane::ToHdc(target), x, y, width_, height_, dc_, 0, 0, SRCCOPY) != 0;
   }
 
  private:

@@ -2,6 +2,8 @@
 // it, so that the pixels are the screen's own and not scaled copies.
 #include <windows.h>
 
+#include "common/NativeHandles_win.h"
+
 #include <vector>
 
 #include "reporter/imaging/CapturePlan.h"
@@ -91,7 +93,7 @@ PNVBitmap TakeScreenShot(bool appOnly, bool drawCursor) {
   const int width = plan->area.right - plan->area.left, height = plan->area.bottom - plan->area.top;
   PNVBitmap bitmap = CreateNVBitmap(width, height);
   if (!bitmap) return nullptr;
-  HDC target = static_cast<HDC>(bitmap->DeviceContext());
+  HDC target = kelvane::ToHdc(bitmap->DeviceContext());
   bool copied;
   if (plan->clipped) {
     PatBlt(target, 0, 0, width, height, WHITENESS);

@@ -73,28 +73,4 @@ int TProgressAlertBase::GetBarPosition() {
   return areas_.BarPosition();
 }
 
-#ifndef _WIN32
-namespace {
-
-// Without a window system the state is kept and nothing is shown.
-class THeadlessProgressAlert final : public TProgressAlertBase {
- public:
-  explicit THeadlessProgressAlert(std::u16string title) : TProgressAlertBase(std::move(title)) {}
-  void ProcessMessages() override {}
-  bool Show(void*, bool) override {
-    std::lock_guard lock(mutex_);
-    if (areas_.Count() == 0) areas_.AddArea(kPleaseWait, 1000);
-    return false;
-  }
-  void Close() override {}
-  void* WindowHandle() override { return nullptr; }
-};
-
-}  // namespace
-
-PProgressAlert CreateProgressAlert(const std::u16string& title, void*, const std::u16string&) {
-  return std::shared_ptr<THeadlessProgressAlert>(new THeadlessProgressAlert(title));
-}
-#endif
-
 }  // namespace ruvex

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "common/NativeHandles.h"
+
 #include "reporter/ui/ProgressAreas.h"
 
 namespace ruvex {
@@ -27,21 +29,22 @@ class IProgressAlert {
   virtual void SetCurrentArea(int index) = 0;
   // On the window's own thread: handles all pending messages.
   virtual void ProcessMessages() = 0;
-  // Shows the window (an HWND parent, or null); true when this call made it.
-  virtual bool Show(void* parentWindow, bool activate) = 0;
+  // Shows the window (over a parent, or none); true when this call made it.
+  virtual bool Show(kelvane::TWindowHandle parentWindow, bool activate) = 0;
   // Any thread; from another one the window goes when its thread next
   // handles messages, and this call never waits for that thread.
   virtual void Close() = 0;
   // The bar position the window shows or will show, 0 ... 1,000.
   virtual int GetBarPosition() = 0;
-  // The window (an HWND) while shown, else null.
-  virtual void* WindowHandle() = 0;
+  // The window while shown, else none.
+  virtual kelvane::TWindowHandle WindowHandle() = 0;
 };
 
 using PProgressAlert = std::shared_ptr<IProgressAlert>;
 
-// bitmapModule (an HMODULE) holds the 32 x 32 icon named bitmapName.
-PProgressAlert CreateProgressAlert(const std::u16string& title, void* bitmapModule, const std::u16string& bitmapName);
+// bitmapModule holds the 32 x 32 icon named bitmapName.
+PProgressAlert CreateProgressAlert(const std::u16string& title, kelvane::TModuleHandle bitmapModule,
+                                   const std::u16string& bitmapName);
 
 // The caption shown when no area was added before Show.
 inline constexpr char16_t kPleaseWait[] = u"Please wait...";

@@ -1,6 +1,8 @@
 // The progress window itself. It belongs to the thread that shows it; other
 // threads only post to it, so that none of them ever waits for that thread.
 #include <windows.h>
+
+#include "common/NativeHandles_win.h"
 #include "common/WinText_win.h"
 #include <commctrl.h>
 
@@ -60,11 +62,11 @@ class TIProgressAlert final : public TProgressAlertBase {
     }
   }
 
-  bool Show(void* parentWindow, bool activate) override;
+  bool Show(kelvane::TWindowHandle parentWindow, bool activate) override;
 
   void Close() override { CloseOnOwnThreadOrPost(); }
 
-  void* WindowHandle() override { return window_.load(); }
+  kelvane::TWindowHandle WindowHandle() override { return kelvane::FromHwnd(window_.load()); }
 
  protected:
   void TitleChanged() override { PostOrRun(kRefreshText, 0); }
@@ -213,7 +215,7 @@ void TIProgressAlert::Place(const TProgressLayout& layout, bool activate) {
   ShowWindow(hwnd, SW_SHOWNOACTIVATE);
 }
 
-bool TIProgressAlert::Show(void* parentWindow, bool activate) {
+bool TIProgressAlert::Show(kelvane::TWindowHandle parentWindow, bool activate) {
   if (window_.load()) return false;
   INITCOMMONCONTROLSEX icc{};
   icc.dwSize = sizeof(icc);
@@ -228,7 +230,7 @@ bool TIProgressAlert::Show(void* parentWindow, bool activate) {
     captions = areas_.CaptionsAhead();
     title = title_;
   }
-  parent_ = static_cast<HWND>(parentWindow);
+  parent_ = kelvane::ToHwnd(parentWindow);
   // Remember the parent's state, to give it back unchanged on close.
   if (parent_) parentWasEnabled_ = !EnableWindow(parent_, FALSE);
   ownerThread_ = GetCurrentThreadId();
@@ -340,8 +342,9 @@ LRESULT TIProgressAlert::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-PProgressAlert CreateProgressAlert(const std::u16string& title, void* bitmapModule, const std::u16string& bitmapName) {
-  return std::make_shared<TIProgressAlert>(title, static_cast<HMODULE>(bitmapModule), bitmapName);
+PProgressAlert CreateProgressAlert(const std::u16string& title, kelvane::TModuleHandle bitmapModule,
+                                   const std::u16string& bitmapName) {
+  return std::make_shared<TIProgressAlert>(title, kelvane::ToHmodule(bitmapModule), bitmapName);
 }
 
 }  // namespace ruvex

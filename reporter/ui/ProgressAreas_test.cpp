@@ -104,7 +104,7 @@ TEST(ProgressLayout, StackingSlotsTakeTheFirstFreeOne) {
 }
 
 TEST(ProgressAlert, StateFromManyThreads) {
-  PProgressAlert alert = CreateProgressAlert(u"Sending", nullptr, u"");
+  PProgressAlert alert = CreateProgressAlert(u"Sending", {}, u"");
   alert->AddArea(u"Connecting to server...", 500);
   alert->AddArea(u"Sending attachments...", 5000);
   alert->AddArea(u"", 1000);
@@ -117,7 +117,7 @@ TEST(ProgressAlert, StateFromManyThreads) {
   EXPECT_EQ(alert->GetBarPosition(), 461);
   alert->SetTitle(u"Sending bug report");
   EXPECT_EQ(alert->GetTitle(), u"Sending bug report");
-  PProgressAlert empty = CreateProgressAlert(u"t", nullptr, u"");
+  PProgressAlert empty = CreateProgressAlert(u"t", {}, u"");
   empty->AreaDone();  // no areas: nothing happens
   EXPECT_EQ(empty->GetCurrentArea(), 0);
 }

@@ -17,6 +17,7 @@
 #include "reporter/core/properties/SettingsBlock.h"
 #include "reporter/core/properties/SettingsText.h"
 #include "tools/settings/EmbedResource.h"
+#include "tools/settings/SettingsTool.h"
 
 using namespace ruvex;
 
@@ -133,15 +134,3 @@ int RunSettingsTool(const std::vector<std::string>& args) {
   }
   return 0;
 }
-
-#ifdef _WIN32
-#include "common/Utf.h"
-int wmain(int argc, wchar_t** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i)
-    args.push_back(kelvane::Utf16ToUtf8(reinterpret_cast<const char16_t*>(argv[i])));
-  return RunSettingsTool(args);
-}
-#else
-int main(int argc, char** argv) { return RunSettingsTool(std::vector<std::string>(argv + 1, argv + argc)); }
-#endif

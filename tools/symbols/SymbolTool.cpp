@@ -21,10 +21,6 @@
 #include "tools/symbols/SymbolInput.h"
 #include "tools/symbols/TextMapWriter.h"
 
-#ifdef _WIN32
-#define popen _popen
-#define pclose _pclose
-#endif
 
 using namespace ruvex;
 

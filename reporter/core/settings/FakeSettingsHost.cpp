@@ -45,14 +45,14 @@ std::vector<ModuleHandle> TFakeSettingsHost::ModulesByAddress() const {
 ModuleHandle TFakeSettingsHost::FindModule(std::u16string_view fileName) const {
   for (const auto& [handle, module] : modules)
     if (EqualsIgnoreCase(FileNameOf(module.path), fileName)) return handle;
-  return 0;
+  return {};
 }
 
 ModuleHandle TFakeSettingsHost::ModuleOfAddress(std::uintptr_t address) const {
   // Modules are taken to span up to the next one's base.
-  ModuleHandle found = 0;
+  ModuleHandle found;
   for (const auto& [handle, module] : modules)
-    if (handle <= address) found = handle;
+    if (handle.Value() <= address) found = handle;
   return found;
 }
 

@@ -17,8 +17,8 @@ struct TFakeModule {
 
 class TFakeSettingsHost : public ISettingsHost {
  public:
-  ModuleHandle executable = 0x400000;
-  ModuleHandle library = 0x400000;
+  ModuleHandle executable{0x400000};
+  ModuleHandle library{0x400000};
   bool packageMode = false;
   std::uint32_t processId = 0x1234;
   std::map<ModuleHandle, TFakeModule> modules;  // ordered by address

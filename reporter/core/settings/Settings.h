@@ -201,7 +201,7 @@ class TIRESettings : public IREModuleSettings, public IRESettingsEx {
   TSettingsEnvironment& env_;
   const ModuleHandle requested_;
   bool FValid = false;
-  ModuleHandle FModule = 0;
+  ModuleHandle FModule;
   TSettingsControl* control_ = nullptr;
   TRESettingsModule* FSettings = nullptr;
   std::u16string FVersionVar;

@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "common/LocalTime.h"
+#include "common/NativeHandles.h"
 
 namespace ruvex {
 
-using ModuleHandle = std::uintptr_t;
+using ModuleHandle = kelvane::TModuleHandle;
 
 using kelvane::TLocalTime;
 

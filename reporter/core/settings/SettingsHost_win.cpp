@@ -2,6 +2,8 @@
 #include "common/WinText_win.h"
 
 #include <windows.h>
+
+#include "common/NativeHandles_win.h"
 #include <shlobj.h>
 
 #include "reporter/engines/system/OsInfo.h"
@@ -14,7 +16,7 @@ using kelvane::Wide;
 using kelvane::FromWide;
 
 
-HMODULE AsModule(ModuleHandle m) { return reinterpret_cast<HMODULE>(m); }
+HMODULE AsModule(ModuleHandle m) { return kelvane::ToHmodule(m); }
 
 // Reads memory of this process without faulting on unreadable addresses.
 bool ReadOwnMemory(std::uintptr_t address, void* out, SIZE_T size) {
@@ -26,7 +28,7 @@ bool ReadOwnMemory(std::uintptr_t address, void* out, SIZE_T size) {
 }  // namespace
 
 ModuleHandle TWin32SettingsHost::ExecutableModule() const {
-  return reinterpret_cast<ModuleHandle>(GetModuleHandleW(nullptr));
+  return kelvane::FromHmodule(GetModuleHandleW(nullptr));
 }
 
 ModuleHandle TWin32SettingsHost::LibraryModule() const {
@@ -72,7 +74,7 @@ std::optional<std::u16string> TWin32SettingsHost::FileVersion(ModuleHandle modul
 
 std::optional<std::string> TWin32SettingsHost::ReadVersionText(ModuleHandle module, std::int32_t offset) const {
   std::uintptr_t pointer = 0;
-  if (!ReadOwnMemory(module + static_cast<std::intptr_t>(offset), &pointer, sizeof pointer) || !pointer)
+  if (!ReadOwnMemory(module.Value() + static_cast<std::intptr_t>(offset), &pointer, sizeof pointer) || !pointer)
     return std::nullopt;
   std::string text;
   for (char c; text.size() < 4096; text.push_back(c)) {
@@ -91,7 +93,7 @@ std::vector<ModuleHandle> TWin32SettingsHost::ModulesByAddress() const {
     bool accessible = info.State == MEM_COMMIT && !(info.Protect & (PAGE_NOACCESS | PAGE_GUARD));
     if (accessible && info.BaseAddress == info.AllocationBase &&
         GetModuleFileNameW(static_cast<HMODULE>(info.AllocationBase), name, MAX_PATH) != 0)
-      modules.push_back(reinterpret_cast<ModuleHandle>(info.AllocationBase));
+      modules.push_back(ModuleHandle(reinterpret_cast<std::uintptr_t>(info.AllocationBase)));
     std::uintptr_t next = reinterpret_cast<std::uintptr_t>(info.BaseAddress) + info.RegionSize;
     if (next <= address) break;
     address = next;
@@ -100,15 +102,15 @@ std::vector<ModuleHandle> TWin32SettingsHost::ModulesByAddress() const {
 }
 
 ModuleHandle TWin32SettingsHost::FindModule(std::u16string_view fileName) const {
-  return reinterpret_cast<ModuleHandle>(GetModuleHandleW(Wide(std::u16string(fileName))));
+  return kelvane::FromHmodule(GetModuleHandleW(Wide(std::u16string(fileName))));
 }
 
 ModuleHandle TWin32SettingsHost::ModuleOfAddress(std::uintptr_t address) const {
   HMODULE module = nullptr;
   if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                           reinterpret_cast<LPCWSTR>(address), &module))
-    return 0;
-  return reinterpret_cast<ModuleHandle>(module);
+    return {};
+  return kelvane::FromHmodule(module);
 }
 
 void TWin32SettingsHost::ShowMessage(std::u16string_view caption, std::u16string_view text) const {

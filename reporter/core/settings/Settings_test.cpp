@@ -14,9 +14,9 @@ using namespace ruvex;
 
 namespace {
 
-constexpr ModuleHandle kExe = 0x400000;
-constexpr ModuleHandle kDll = 0x10000000;
-constexpr ModuleHandle kOtherDll = 0x20000000;
+constexpr ModuleHandle kExe{0x400000};
+constexpr ModuleHandle kDll{0x10000000};
+constexpr ModuleHandle kOtherDll{0x20000000};
 
 TREProperty Bool(const char* name, bool v) {
   TREProperty p;
@@ -60,9 +60,9 @@ class SettingsTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(SettingsTest, ModuleWithoutBlockReadsDefaultsAndRefusesWrites) {
-  TIRESettings s(env, 0);
+  TIRESettings s(env, ModuleHandle());
   EXPECT_FALSE(s.IsValid());
-  EXPECT_EQ(s.Module(), 0u);
+  EXPECT_FALSE(s.Module());
   EXPECT_FALSE(s.Enabled());
   EXPECT_FALSE(s.LinkInSettings()) << "NoSettings defaults to true";
   EXPECT_EQ(s.GetBugReportFileSize(), 100000);
@@ -147,8 +147,8 @@ TEST_F(SettingsTest, ModuleThatDoesNotLinkInUsesTheNextThatDoes) {
   host.packageMode = false;
   EXPECT_FALSE(RESettings(env, kExe)->IsValid());
   // The settings for an address resolve from the module that holds it.
-  EXPECT_EQ(RESettingsForAddress(env, kOtherDll + 0x1234)->Module(), kOtherDll);
-  EXPECT_EQ(RESettingsForAddress(env, kExe + 0x10)->Module(), kOtherDll);
+  EXPECT_EQ(RESettingsForAddress(env, kOtherDll.Value() + 0x1234)->Module(), kOtherDll);
+  EXPECT_EQ(RESettingsForAddress(env, kExe.Value() + 0x10)->Module(), kOtherDll);
 }
 
 TEST_F(SettingsTest, BlockOfAnotherClassIsValidButEmpty) {

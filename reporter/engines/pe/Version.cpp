@@ -138,10 +138,4 @@ std::u16string FileVersionTextOfImageFile(const std::string& path) {
       ResourceBytes(image, base, TResourceId::Of(kResourceTypeVersion), TResourceId::First()));
 }
 
-#ifndef _WIN32
-std::u16string FileVersionText(const std::u16string& file) {
-  return FileVersionTextOfImageFile(kelvane::Utf16ToUtf8(file));
-}
-#endif
-
 }  // namespace ruvex

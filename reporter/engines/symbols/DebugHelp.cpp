@@ -58,8 +58,4 @@ bool ReadProgramDatabase(IDebugHelp& help, IFileSystem&, const std::u16string& m
   return true;
 }
 
-#ifndef _WIN32
-std::unique_ptr<IDebugHelp> SystemDebugHelp() { return nullptr; }
-#endif
-
 }  // namespace ruvex

@@ -110,8 +110,4 @@ void LineNumberAt(Address address, std::int32_t& line, Address& rangeStart, Addr
   }
 }
 
-#ifndef _WIN32
-std::unique_ptr<ISymbolHost> CreateProcessSymbolHost() { return nullptr; }
-#endif
-
 }  // namespace ruvex

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/NativeHandles.h"
+
 namespace ruvex {
 
 // One message as the window procedure received it; handlers may set `result`.
 struct TMessage {
-  std::uintptr_t window = 0;
+  kelvane::TWindowHandle window;
   std::uint32_t message = 0;
   std::uintptr_t wParam = 0;
   std::intptr_t lParam = 0;

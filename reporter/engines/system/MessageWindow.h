@@ -10,19 +10,19 @@ namespace ruvex {
 
 // The thread's hidden window (a message-only tool window). It is created
 // only when the thread itself asks; for another thread the existing window
-// or 0.
-std::uintptr_t ThreadMessageWindow(std::uint32_t threadId);
+// or none.
+kelvane::TWindowHandle ThreadMessageWindow(std::uint32_t threadId);
 
 // Adds a handler to the window (see TMessageHandlerList::Add) and lets the
 // message through the window's message filter; returns the message or 0
 // when the window is not one of these windows.
-std::uint32_t AddMsgHandler(std::uintptr_t window, std::uint32_t message, TMsgHandler handler);
-std::uint32_t AddMsgHandler(std::uintptr_t window, std::uint32_t message, TMsgHandlerOO handler);
-bool DelMsgHandler(std::uintptr_t window, std::uint32_t message, TMsgHandler handler);
-bool DelMsgHandler(std::uintptr_t window, std::uint32_t message, TMsgHandlerOO handler);
+std::uint32_t AddMsgHandler(kelvane::TWindowHandle window, std::uint32_t message, TMsgHandler handler);
+std::uint32_t AddMsgHandler(kelvane::TWindowHandle window, std::uint32_t message, TMsgHandlerOO handler);
+bool DelMsgHandler(kelvane::TWindowHandle window, std::uint32_t message, TMsgHandler handler);
+bool DelMsgHandler(kelvane::TWindowHandle window, std::uint32_t message, TMsgHandlerOO handler);
 
 // Lets `message` reach the window from less privileged processes, through
 // the per-window filter where the system has one, else the process-wide one.
-bool AllowMessage(std::uintptr_t window, std::uint32_t message);
+bool AllowMessage(kelvane::TWindowHandle window, std::uint32_t message);
 
 }  // namespace ruvex

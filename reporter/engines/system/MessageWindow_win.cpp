@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include "common/NativeHandles_win.h"
+
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -50,7 +52,7 @@ TWindowList& Windows() {
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  TMessage m{reinterpret_cast<std::uintptr_t>(window), message, wParam, lParam, 0};
+  TMessage m{kelvane::FromHwnd(window), message, wParam, lParam, 0};
   m.result = DefWindowProcW(window, message, wParam, lParam);
   if (!MessageReachesHandlers(message) || !listAlive) return m.result;
   std::vector<TMessageHandlerList::TEntry> handlers;
@@ -101,12 +103,12 @@ std::unique_ptr<TWindowEntry> CreateMessageWindow(DWORD threadId, const void* ma
 }
 
 template <class Handler>
-std::uint32_t AddHandler(std::uintptr_t window, std::uint32_t message, Handler handler) {
+std::uint32_t AddHandler(kelvane::TWindowHandle window, std::uint32_t message, Handler handler) {
   std::uint32_t added = 0;
   {
     TWindowList& list = Windows();
     std::lock_guard<std::mutex> lock(list.mutex);
-    TWindowEntry* e = list.ByWindow(reinterpret_cast<HWND>(window));
+    TWindowEntry* e = list.ByWindow(kelvane::ToHwnd(window));
     if (!e) return 0;
     added = e->handlers.Add(message, handler);
   }
@@ -115,45 +117,45 @@ std::uint32_t AddHandler(std::uintptr_t window, std::uint32_t message, Handler h
 }
 
 template <class Handler>
-bool DelHandler(std::uintptr_t window, std::uint32_t message, Handler handler) {
+bool DelHandler(kelvane::TWindowHandle window, std::uint32_t message, Handler handler) {
   TWindowList& list = Windows();
   std::lock_guard<std::mutex> lock(list.mutex);
-  TWindowEntry* e = list.ByWindow(reinterpret_cast<HWND>(window));
+  TWindowEntry* e = list.ByWindow(kelvane::ToHwnd(window));
   return e && e->handlers.Remove(message, handler);
 }
 
 }  // namespace
 
-std::uintptr_t ThreadMessageWindow(std::uint32_t threadId) {
+kelvane::TWindowHandle ThreadMessageWindow(std::uint32_t threadId) {
   TWindowList& list = Windows();
   std::lock_guard<std::mutex> lock(list.mutex);
-  if (TWindowEntry* e = list.ByThread(threadId)) return reinterpret_cast<std::uintptr_t>(e->window);
+  if (TWindowEntry* e = list.ByThread(threadId)) return kelvane::FromHwnd(e->window);
   // A window belongs to the thread that creates it; only that thread may.
-  if (threadId != GetCurrentThreadId()) return 0;
+  if (threadId != GetCurrentThreadId()) return {};
   std::unique_ptr<TWindowEntry> entry = CreateMessageWindow(threadId, &list);
-  if (!entry) return 0;
+  if (!entry) return {};
   const HWND window = entry->window;
   list.entries.push_back(std::move(entry));
-  return reinterpret_cast<std::uintptr_t>(window);
+  return kelvane::FromHwnd(window);
 }
 
-std::uint32_t AddMsgHandler(std::uintptr_t window, std::uint32_t message, TMsgHandler handler) {
+std::uint32_t AddMsgHandler(kelvane::TWindowHandle window, std::uint32_t message, TMsgHandler handler) {
   return AddHandler(window, message, handler);
 }
 
-std::uint32_t AddMsgHandler(std::uintptr_t window, std::uint32_t message, TMsgHandlerOO handler) {
+std::uint32_t AddMsgHandler(kelvane::TWindowHandle window, std::uint32_t message, TMsgHandlerOO handler) {
   return AddHandler(window, message, handler);
 }
 
-bool DelMsgHandler(std::uintptr_t window, std::uint32_t message, TMsgHandler handler) {
+bool DelMsgHandler(kelvane::TWindowHandle window, std::uint32_t message, TMsgHandler handler) {
   return DelHandler(window, message, handler);
 }
 
-bool DelMsgHandler(std::uintptr_t window, std::uint32_t message, TMsgHandlerOO handler) {
+bool DelMsgHandler(kelvane::TWindowHandle window, std::uint32_t message, TMsgHandlerOO handler) {
   return DelHandler(window, message, handler);
 }
 
-bool AllowMessage(std::uintptr_t window, std::uint32_t message) {
+bool AllowMessage(kelvane::TWindowHandle window, std::uint32_t message) {
   using FilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
   using FilterFn = BOOL(WINAPI*)(UINT, DWORD);
   const HMODULE user32 = GetModuleHandleW(L"user32.dll");
@@ -161,7 +163,7 @@ bool AllowMessage(std::uintptr_t window, std::uint32_t message) {
   constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD for the older call
   if (auto filterEx = reinterpret_cast<FilterExFn>(
           reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx"))))
-    return filterEx(reinterpret_cast<HWND>(window), message, kAllow, nullptr) != FALSE;
+    return filterEx(kelvane::ToHwnd(window), message, kAllow, nullptr) != FALSE;
   if (auto filter = reinterpret_cast<FilterFn>(reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter"))))
     return filter(message, kAllow) != FALSE;
   return false;

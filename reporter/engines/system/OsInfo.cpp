@@ -83,12 +83,4 @@ TOS DescribeOs(const TOsVersionRecord& r) {
   return os;
 }
 
-#ifndef _WIN32
-// Away from Windows there is no Windows version to describe.
-const TOS& OsInfo() {
-  static const TOS none{0, 0, 0, {}, false, osNone, false, osNone, osNone, false, 0, OsEnumText(osNone)};
-  return none;
-}
-#endif
-
 }  // namespace ruvex

@@ -4,6 +4,8 @@
 //   desktop_test.exe [gtest options]        the tests
 //   desktop_test.exe --cover L T R B        helper: a topmost magenta window
 #include <windows.h>
+
+#include "common/NativeHandles_win.h"
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
@@ -212,16 +214,16 @@ TEST_F(Desktop, CoveringWindowOfAnotherProcessIsCutOut) {
 }
 
 HWND BarOf(IProgressAlert& alert) {
-  return FindWindowExW(static_cast<HWND>(alert.WindowHandle()), nullptr, PROGRESS_CLASSW, nullptr);
+  return FindWindowExW(kelvane::ToHwnd(alert.WindowHandle()), nullptr, PROGRESS_CLASSW, nullptr);
 }
 
 TEST_F(Desktop, ProgressBarFollowsUpdatesFromAnotherThread) {
-  PProgressAlert alert = CreateProgressAlert(u"Sending bug report", nullptr, u"");
+  PProgressAlert alert = CreateProgressAlert(u"Sending bug report", {}, u"");
   alert->AddArea(u"Connecting to server...", 500);
   alert->AddArea(u"Sending attachments...", 5000);
   alert->AddArea(u"", 1000);
-  ASSERT_TRUE(alert->Show(window_, true));
-  EXPECT_FALSE(alert->Show(window_, true));  // once
+  ASSERT_TRUE(alert->Show(kelvane::FromHwnd(window_), true));
+  EXPECT_FALSE(alert->Show(kelvane::FromHwnd(window_), true));  // once
   EXPECT_FALSE(IsWindowEnabled(window_));
   HWND bar = BarOf(*alert);
   ASSERT_TRUE(bar);
@@ -233,17 +235,17 @@ TEST_F(Desktop, ProgressBarFollowsUpdatesFromAnotherThread) {
   std::thread([&] { alert->SetCurrentArea(3); }).join();
   EXPECT_TRUE(PumpUntil([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) == 1000; }));
   wchar_t label[64] = {};
-  GetWindowTextW(FindWindowExW(static_cast<HWND>(alert->WindowHandle()), nullptr, L"Static", nullptr), label, 64);
+  GetWindowTextW(FindWindowExW(kelvane::ToHwnd(alert->WindowHandle()), nullptr, L"Static", nullptr), label, 64);
   EXPECT_STREQ(label, L"Sending attachments...");
   std::thread([&] { alert->SetTitle(u"Sending bug report (2)"); }).join();
   wchar_t title[64] = {};
   EXPECT_TRUE(PumpUntil([&] {
-    GetWindowTextW(static_cast<HWND>(alert->WindowHandle()), title, 64);
+    GetWindowTextW(kelvane::ToHwnd(alert->WindowHandle()), title, 64);
     return std::wstring(title) == L"Sending bug report (2)";
   }));
 
   // Alt+F4 and the system menu's close do nothing.
-  HWND hwnd = static_cast<HWND>(alert->WindowHandle());
+  HWND hwnd = kelvane::ToHwnd(alert->WindowHandle());
   PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
   PostMessageW(hwnd, WM_CLOSE, 0, 0);
   Pump(100);
@@ -257,21 +259,21 @@ TEST_F(Desktop, ProgressBarFollowsUpdatesFromAnotherThread) {
   std::thread([&] { alert->Close(); }).join();
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); }));
   EXPECT_TRUE(IsWindowEnabled(window_));
-  EXPECT_EQ(alert->WindowHandle(), nullptr);
+  EXPECT_FALSE(alert->WindowHandle());
 }
 
 TEST_F(Desktop, ProgressWindowGivesBackTheParentsState) {
   EnableWindow(window_, FALSE);
-  PProgressAlert alert = CreateProgressAlert(u"t", nullptr, u"");
-  ASSERT_TRUE(alert->Show(window_, true));
+  PProgressAlert alert = CreateProgressAlert(u"t", {}, u"");
+  ASSERT_TRUE(alert->Show(kelvane::FromHwnd(window_), true));
   wchar_t label[64] = {};
-  GetWindowTextW(FindWindowExW(static_cast<HWND>(alert->WindowHandle()), nullptr, L"Static", nullptr), label, 64);
+  GetWindowTextW(FindWindowExW(kelvane::ToHwnd(alert->WindowHandle()), nullptr, L"Static", nullptr), label, 64);
   EXPECT_STREQ(label, L"Please wait...");  // no area was added
   alert->Close();
   Pump(50);
   EXPECT_FALSE(IsWindowEnabled(window_));  // it was disabled before
   EnableWindow(window_, TRUE);
-  ASSERT_TRUE(alert->Show(window_, false));  // a new window after Close
+  ASSERT_TRUE(alert->Show(kelvane::FromHwnd(window_), false));  // a new window after Close
   alert->Close();
   EXPECT_TRUE(IsWindowEnabled(window_));
 }
@@ -279,11 +281,11 @@ TEST_F(Desktop, ProgressWindowGivesBackTheParentsState) {
 // The icon from this program's resources, alpha-blended over the button
 // face: opaque red above, half-transparent blue and clear below.
 TEST_F(Desktop, ProgressWindowShowsItsIcon) {
-  PProgressAlert alert = CreateProgressAlert(u"Icon", GetModuleHandleW(nullptr), u"REISEND32");
+  PProgressAlert alert = CreateProgressAlert(u"Icon", kelvane::FromHmodule(GetModuleHandleW(nullptr)), u"REISEND32");
   alert->AddArea(u"One line", 1);
-  ASSERT_TRUE(alert->Show(nullptr, true));
+  ASSERT_TRUE(alert->Show({}, true));
   Pump(200);
-  HWND hwnd = static_cast<HWND>(alert->WindowHandle());
+  HWND hwnd = kelvane::ToHwnd(alert->WindowHandle());
   HWND icon = FindWindowExW(hwnd, nullptr, L"Button", nullptr);
   ASSERT_TRUE(icon);
   RECT r;
@@ -311,16 +313,16 @@ TEST_F(Desktop, ProgressWindowShowsItsIcon) {
 
 RECT RectOf(IProgressAlert& a) {
   RECT r{};
-  GetWindowRect(static_cast<HWND>(a.WindowHandle()), &r);
+  GetWindowRect(kelvane::ToHwnd(a.WindowHandle()), &r);
   return r;
 }
 
 TEST_F(Desktop, BackgroundWindowsStackOneHeightApart) {
   std::vector<PProgressAlert> alerts;
   for (int i = 0; i < 9; ++i) {
-    alerts.push_back(CreateProgressAlert(u"Background", nullptr, u""));
+    alerts.push_back(CreateProgressAlert(u"Background", {}, u""));
     alerts.back()->AddArea(u"Sending in the background...", 1);
-    ASSERT_TRUE(alerts.back()->Show(nullptr, false));
+    ASSERT_TRUE(alerts.back()->Show({}, false));
   }
   Pump(100);
   RECT work;
@@ -334,13 +336,13 @@ TEST_F(Desktop, BackgroundWindowsStackOneHeightApart) {
   EXPECT_EQ(RectOf(*alerts[7]).top, first.top - 7 * height);
   EXPECT_EQ(RectOf(*alerts[8]).top, first.top);  // no slot left: the bottom place
   // The background windows do not take the focus from ours.
-  EXPECT_NE(GetForegroundWindow(), static_cast<HWND>(alerts[0]->WindowHandle()));
+  EXPECT_NE(GetForegroundWindow(), kelvane::ToHwnd(alerts[0]->WindowHandle()));
   PNVBitmap shot = TakeScreenShot(false, false);
   if (shot) shot->SavePng(U16(Artefact(L"stacked-windows.png")), TPngFormat::pf256Colors);
   alerts.clear();  // freeing closes them and gives the slots back
   Pump(50);
-  PProgressAlert again = CreateProgressAlert(u"Background", nullptr, u"");
-  ASSERT_TRUE(again->Show(nullptr, false));
+  PProgressAlert again = CreateProgressAlert(u"Background", {}, u"");
+  ASSERT_TRUE(again->Show({}, false));
   EXPECT_EQ(RectOf(*again).top, first.top);
 }
 

@@ -22,7 +22,7 @@ std::uint64_t NowFileTime() {
 void Report(const wchar_t* path) {
   ruvex::TReporterStartup reporter;
   auto main = reporter.MainSettings();
-  ruvex::TIRESettings plain(reporter.Settings(), 0);
+  ruvex::TIRESettings plain(reporter.Settings(), ruvex::ModuleHandle());
   std::ofstream out(path, std::ios::binary);
   out << "valid=" << (main ? 1 : 0) << "\n";
   out << "enabled=" << plain.Enabled() << "\n";

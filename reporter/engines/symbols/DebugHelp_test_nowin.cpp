@@ -3,7 +3,6 @@
 // library delivers it; the tables must hold what the dump says after the
 // address conversion. The tools are Linux programs, so the Windows build
 // leaves this out.
-#ifndef _WIN32
 #include "reporter/engines/symbols/DebugHelp.h"
 
 #include <gtest/gtest.h>
@@ -145,4 +144,3 @@ TEST(ProgramDatabase, RealPdbThroughTheDebugHelpInterface) {
 
 }  // namespace
 }  // namespace ruvex
-#endif

@@ -1,6 +1,5 @@
 // Layout, headers and exports of real 32-bit images, checked against
 // i686-w64-mingw32-objdump. Native only: the oracle is a Linux program.
-#ifndef _WIN32
 #include "reporter/engines/pe/ImageMemory.h"
 
 #include <gtest/gtest.h>
@@ -252,4 +251,3 @@ TEST(ImageMemoryReal, ForwardersResolveIntoTheLoadedTargetModule) {
 
 }  // namespace
 }  // namespace ruvex
-#endif

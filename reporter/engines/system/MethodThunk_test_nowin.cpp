@@ -1,5 +1,4 @@
 // The thunk bytes, read back by objdump as the instructions they must be.
-#ifndef _WIN32
 #include "reporter/engines/system/MethodThunk.h"
 
 #include <gtest/gtest.h>
@@ -59,4 +58,3 @@ TEST(MethodThunk, X64CodeShiftsTheArgumentsAndJumps) {
 
 }  // namespace
 }  // namespace ruvex
-#endif

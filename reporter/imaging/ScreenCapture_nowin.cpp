@@ -1,5 +1,4 @@
 // Without the Windows API there is no screen to capture.
-#ifndef _WIN32
 #include "reporter/imaging/ScreenCapture.h"
 
 namespace ruvex {
@@ -7,4 +6,3 @@ namespace ruvex {
 PNVBitmap TakeScreenShot(bool, bool) { return nullptr; }
 
 }  // namespace ruvex
-#endif

@@ -1,5 +1,4 @@
 // Pixels in plain memory, for builds without the Windows API.
-#ifndef _WIN32
 #include "reporter/imaging/NVBitmap.h"
 
 namespace ruvex {
@@ -9,8 +8,8 @@ class TMemoryPixelStore final : public IPixelStore {
  public:
   explicit TMemoryPixelStore(TPixels pixels) : pixels_(std::move(pixels)) {}
   TPixelView View() override { return pixels_.view(); }
-  void* DeviceContext() override { return nullptr; }
-  bool DrawTo(void*, int, int) override { return false; }
+  kelvane::TDeviceContext DeviceContext() override { return {}; }
+  bool DrawTo(kelvane::TDeviceContext, int, int) override { return false; }
 
  private:
   TPixels pixels_;
@@ -25,4 +24,3 @@ std::unique_ptr<IPixelStore> CreatePixelStore(int width, int height) {
 }
 
 }  // namespace ruvex
-#endif
