@@ -64,6 +64,8 @@ struct TOpcodeTables {
   std::array<std::uint8_t, 256> twoByteSsePrefixes{};
 };
 
+// Constant data, complete before any code runs (the crash path may be the
+// first to decode).
 const TOpcodeTables& OpcodeTables();
 
 // The group row of 0xF6, 0xF7 or 0xD8..0xDF; nullptr for other opcodes.
