@@ -165,10 +165,9 @@ class TListing {
     struct TEntry { Address at; std::uint32_t classRef, handler; std::u16string name; };
     std::vector<TEntry> entries;
     std::size_t width = 0;
-    for (std::uint32_t i = 0;
-         i < count && area.AreaBegin + kOnExceptCountSize + kOnExceptEntrySize * i + kOnExceptEntrySize - 1 <= area.AreaEnd;
-         ++i) {
+    for (std::uint32_t i = 0; i < count; ++i) {
       TEntry e{area.AreaBegin + kOnExceptCountSize + kOnExceptEntrySize * i, 0, 0, {}};
+      if (e.at + kOnExceptEntrySize - 1 > area.AreaEnd) break;
       memory_.ReadValue(e.at, e.classRef);
       memory_.ReadValue(e.at + kOnExceptHandlerOffset, e.handler);
       if (e.classRef) e.name = ClassName(e.classRef);
