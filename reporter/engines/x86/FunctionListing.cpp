@@ -5,11 +5,30 @@
 #include <vector>
 
 #include "reporter/engines/x86/Disasm.h"
+#include "reporter/engines/x86/Opcodes.h"
 
 namespace ruvex {
 namespace {
 
 constexpr char16_t kSeparator[] = u"; ---------------------------------------------------------";
+
+// Labels and the first entry of a jump table are padded to this width, so
+// that their comments line up.
+constexpr std::size_t kLabelWidth = 31;
+
+// The column after the address where the exception line carries its ">".
+constexpr std::size_t kMarkerColumn = kInstrAddressDigits + 1;
+
+// A class of the language runtime points this many bytes past the slot
+// that holds the address of its name (a short string: length byte, text).
+constexpr std::uint32_t kClassNameSlotBefore = 44;
+
+// The line-number column is as wide as the line of the function's end;
+// without one, one digit wider than the exception's line.
+constexpr unsigned kLineDigitsReserve = 10;
+
+// A separator is an empty line, the dashes and an empty line.
+constexpr std::size_t kSeparatorLines = 3;
 
 std::u16string Ascii(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
@@ -80,7 +99,7 @@ class TListing {
   void Code(const TCodeArea& area, bool fallsThrough) {
     if (area.AreaBegin == f_.EntryPoint) {
       if (fallsThrough && o_.format) AddressOnly(area.AreaBegin);
-      Add(area.AreaBegin, u" " + Padded(u"public " + entryLabel_ + u":", 31) + u"  ; function entry point");
+      Add(area.AreaBegin, u" " + Padded(u"public " + entryLabel_ + u":", kLabelWidth) + u"  ; function entry point");
     } else if (o_.format && area.JumpTarget) {
       if (fallsThrough) AddressOnly(area.AreaBegin);
       Add(area.AreaBegin, Ascii(" loc_" + HexLower(area.AreaBegin) + ":"));
@@ -90,9 +109,10 @@ class TListing {
       TInstrInfo info;
       std::u16string line = InstrText(memory_, at, &state, info, o_.names);
       if (!info.valid) break;
-      if (info.targetAddr && IsAreaStart(info.targetAddr) && line.size() > 19)
-        line = line.substr(0, 19) + LabelOf(info.targetAddr);
-      lines_.push_back({at, line.substr(8), false, info.nextAddr});
+      // A branch into the function names its label instead of the address.
+      if (info.targetAddr && IsAreaStart(info.targetAddr) && line.size() > kInstrOperandColumn)
+        line = line.substr(0, kInstrOperandColumn) + LabelOf(info.targetAddr);
+      lines_.push_back({at, line.substr(kInstrAddressDigits), false, info.nextAddr});
       separatorOpen_ = false;
       const bool exit = IsExit(info);
       previousFallsThrough_ = !exit;
@@ -101,11 +121,7 @@ class TListing {
     }
   }
 
-  static bool IsExit(const TInstrInfo& i) {
-    const std::uint16_t op = i.opcodeWord;
-    return op == 0xC2 || op == 0xC3 || op == 0xCA || op == 0xCB || op == 0xCF || op == 0xE9 || op == 0xEA ||
-           op == 0xEB || (op == 0xFF && (i.detail.reg == 4 || i.detail.reg == 5));
-  }
+  static bool IsExit(const TInstrInfo& i) { return IsReturn(i.opcodeWord) || IsUnconditionalJump(i); }
 
   bool ToRuntimeHandler(const TInstrInfo& i) const {
     const TRuntimeRoutines& rt = o_.parse.runtime;
@@ -119,24 +135,22 @@ class TListing {
       if (fallsThrough) AddressOnly(area.AreaBegin);
       if (!lines_.empty() && !separatorOpen_) Separator(area.AreaBegin);
     }
-    for (Address at = area.AreaBegin; at + 3 <= area.AreaEnd; at += 4) {
+    for (Address at = area.AreaBegin; at + kCaseEntrySize - 1 <= area.AreaEnd; at += kCaseEntrySize) {
       std::uint32_t target = 0;
       memory_.ReadValue(at, target);
       std::u16string text = Ascii("  dd loc_" + HexLower(target));
-      if (at == area.AreaBegin) text = Padded(text, 31) + u"  ; case jump table";
+      if (at == area.AreaBegin) text = Padded(text, kLabelWidth) + u"  ; case jump table";
       Add(at, text);
     }
     previousFallsThrough_ = false;
-    if (o_.format) Separator(area.AreaEnd - 3);
+    if (o_.format) Separator(area.AreaEnd - (kCaseEntrySize - 1));
   }
 
   std::u16string ClassName(std::uint32_t classRef) const {
-    // The class reference points to the class; its name is a short string
-    // whose address sits 44 bytes before it.
     std::uint32_t nameAddress = 0;
     std::uint8_t length = 0;
-    if (classRef < 44 || !memory_.ReadValue(classRef - 44, nameAddress) || !memory_.ReadValue(nameAddress, length) ||
-        length == 0)
+    if (classRef < kClassNameSlotBefore || !memory_.ReadValue(classRef - kClassNameSlotBefore, nameAddress) ||
+        !memory_.ReadValue(nameAddress, length) || length == 0)
       return u"EUnknown";
     std::string name(length, '\0');
     if (!memory_.Read(nameAddress + 1, name.data(), length)) return u"EUnknown";
@@ -151,10 +165,11 @@ class TListing {
     struct TEntry { Address at; std::uint32_t classRef, handler; std::u16string name; };
     std::vector<TEntry> entries;
     std::size_t width = 0;
-    for (std::uint32_t i = 0; i < count && area.AreaBegin + 4 + 8 * i + 7 <= area.AreaEnd; ++i) {
-      TEntry e{area.AreaBegin + 4 + 8 * i, 0, 0, {}};
+    for (std::uint32_t i = 0; i < count; ++i) {
+      TEntry e{area.AreaBegin + kOnExceptCountSize + kOnExceptEntrySize * i, 0, 0, {}};
+      if (e.at + kOnExceptEntrySize - 1 > area.AreaEnd) break;
       memory_.ReadValue(e.at, e.classRef);
-      memory_.ReadValue(e.at + 4, e.handler);
+      memory_.ReadValue(e.at + kOnExceptHandlerOffset, e.handler);
       if (e.classRef) e.name = ClassName(e.classRef);
       width = std::max(width, e.name.size());
       entries.push_back(e);
@@ -168,7 +183,7 @@ class TListing {
   }
 
   void DropTrailingSeparator() {
-    if (separatorOpen_ && lines_.size() >= 3) lines_.resize(lines_.size() - 3);
+    if (separatorOpen_ && lines_.size() >= kSeparatorLines) lines_.resize(lines_.size() - kSeparatorLines);
   }
 
   // A line-number column after the address, when the debug information has
@@ -176,7 +191,7 @@ class TListing {
   void AddLineNumbers() {
     if (!o_.names.lineAt) return;
     unsigned reference = o_.names.lineAt(f_.EntryPoint + f_.CodeLen - 1);
-    if (!reference && exception_) reference = o_.names.lineAt(exception_) * 10;
+    if (!reference && exception_) reference = o_.names.lineAt(exception_) * kLineDigitsReserve;
     if (!reference) return;
     const std::size_t digits = std::to_string(reference).size();
     unsigned last = 0;
@@ -199,10 +214,10 @@ class TListing {
     std::optional<std::size_t> marked;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
       const TLine& l = lines_[i];
-      std::u16string text = Ascii(HexLower(l.address, 8)) + l.text;
+      std::u16string text = Ascii(HexLower(l.address, kInstrAddressDigits)) + l.text;
       if (!marked && l.instrEnd && exception_ >= l.address && exception_ < l.instrEnd) {
         marked = i;
-        if (text.size() > 9) text[9] = u'>';
+        if (text.size() > kMarkerColumn) text[kMarkerColumn] = u'>';
       }
       out.push_back(text);
     }

@@ -371,7 +371,7 @@ std::u16string InstrText(const IMemoryReader& memory, Address address, TRegister
                          TInstrInfo& info, const TCodeNames& names) {
   info = DecodeInstr(memory, address, registers);
   std::u16string line;
-  AppendAscii(line, HexLower(address, 8) + "   ");
+  AppendAscii(line, HexLower(address, kInstrAddressDigits) + "   ");
   if (!info.valid) {
     std::uint8_t b = 0;
     memory.ReadValue(address, b);
@@ -385,7 +385,7 @@ std::u16string InstrText(const IMemoryReader& memory, Address address, TRegister
   AppendAscii(line, MnemonicText(info));
   std::string operands = OperandText(info);
   if (!operands.empty()) {
-    PadTo(line, 19);
+    PadTo(line, kInstrOperandColumn);
     if (line.back() != u' ') line += u' ';
     AppendAscii(line, operands);
   }
@@ -397,7 +397,7 @@ std::u16string InstrText(const IMemoryReader& memory, Address address, TRegister
     comment = PointerComment(memory, info, names);
   }
   if (!comment.empty()) {
-    PadTo(line, 40);
+    PadTo(line, kInstrCommentColumn);
     line += comment;
   }
   return line;

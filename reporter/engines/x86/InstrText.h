@@ -29,6 +29,12 @@ std::string MnemonicText(const TInstrInfo& info);
 // The operands alone, as the line shows them ("eax, dword ptr [ebp-8]").
 std::string OperandText(const TInstrInfo& info);
 
+// The columns of an instruction line: the address, the mnemonic three
+// blanks behind it, the operands and the comment.
+constexpr unsigned kInstrAddressDigits = 8;
+constexpr std::size_t kInstrOperandColumn = 19;
+constexpr std::size_t kInstrCommentColumn = 40;
+
 // The whole line of the instruction at `address`. An invalid instruction
 // yields a "db" line for its first byte (the caller moves on by one byte).
 std::u16string InstrText(const IMemoryReader& memory, Address address, TRegisters* registers,

@@ -1,55 +1,9 @@
 #include "reporter/engines/x86/OpcodeTables.h"
 
-#include <string>
+#include "reporter/engines/x86/MnemonicTemplates.h"
 
 namespace ruvex {
 namespace {
-
-// Mnemonic templates, addressed by 1-based index. The markers ("%cc",
-// "%seg", "/", "|", "-", ":", "S", "P") are resolved by the text form.
-// "ud2" follows the classic list: it decodes as a valid instruction.
-constexpr std::string_view kTemplates[] = {
-  "aaa", "aad", "aam", "aas", "adc", "add", "addPS", "and", "andnPS", "arpl", "bound", "bsf",
-  "bsr", "bswap", "bt", "btc", "btr", "bts", "call", "clc", "cld", "cli", "clts", "cmc", "cmov%cc",
-  "cmp", "cmpPS", "cmpsb", "cmpxchg", "cmpxchg8b", "comisS", "cpuid", "cvtPi2PS", "cvtPS2Pi",
-  "cvttPS2Pi", "daa", "das", "dec", "divPS", "emms", "enter", "femms", "hlt", "imul", "in", "inc",
-  "insb", "int", "int     3", "int01", "into", "invd", "iret", "j%cc", "jecxz", "jmp", "lahf",
-  "lar", "lds", "lea", "leave", "les", "lfs", "lgs", "sysret", "lodsb", "loop", "loope", "loopne",
-  "lsl", "lss", "maxPS", "minPS", "mov", "movaPS", "movd", "movhPS", "movlPS", "movmskPS",
-  "movnti", "movntPS", "movsb", "movsx", "movzx", "mulPS", "nop", "or", "orPS", "out", "outsb",
-  "packssdw", "packsswb", "packuswb", "paddb", "paddd", "paddq", "paddsb", "paddsw", "paddusb",
-  "paddusw", "paddw", "pand", "pandn", "pavgb", "pavgw", "pcmpeqb", "pcmpeqd", "pcmpeqw",
-  "pcmpgtb", "pcmpgtd", "pcmpgtw", "pextrw", "pinsrw", "pmaddwd", "pmaxsw", "pmaxub", "pminsw",
-  "pminub", "pmovmskb", "pmulhuw", "pmulhw", "pmullw", "pmuludq", "pop", "por", "psadbw", "pslld",
-  "psllq", "psllw", "psrad", "psraw", "psrld", "psrlq", "psrlw", "psubb", "psubd", "psubq",
-  "psubsb", "psubsw", "psubusb", "psubusw", "psubw", "punpckhbw", "punpckhdq", "punpckhqdq",
-  "punpckhwd", "punpcklbw", "punpckldq", "punpcklwd", "punpcklqdq", "push", "pxor", "rcpPS",
-  "rdmsr", "rdpmc", "rdtsc", "ret", "rsm", "rsqrtPS", "sahf", "salc", "sbb", "scasb", "set%cc",
-  "shld", "shrd", "shufPS", "sqrtPS", "stc", "std", "sti", "stosb", "sub", "subPS", "syscall",
-  "sysenter", "sysexit", "test", "ucomisS", "unpckhPS", "unpcklPS", "wait", "wbinvd", "wrmsr",
-  "xadd", "xchg", "xlat", "xor", "xorPS", "cwde/cbw", "cdq/cwd", "pop     %seg", "popad/popa",
-  "popfd/popf", "push    %seg", "pushad/pusha", "pushfd/pushf", "outsd/outsw", "insd/insw",
-  "movsd/movsw", "cmpsd/cmpsw", "lodsd/lodsw", "stosd/stosw", "scasd/scasw", "maskmovq/maskmovdqu",
-  "movd///movq", "movntq/movntdq", "movq//movdq2q/movq2dq", "movq/movdqa//movdqu",
-  "movuPS//movPS/movPS", "prefetch|prefetchw", "pshufw/pshufd/pshuflw/pshufhw",
-  "sgdt|sidt|lgdt|lidt|smsw||lmsw|invlpg", "sldt|str|lldt|ltr|verr|verw", "||||bt|bts|btr|btc",
-  "||psrld||psrad||pslld", "||psrlq|psrldq|||psllq|pslldq", "||psrlw||psraw||psllw",
-  "cvtdq2ps/cvtps2dq//cvttps2dq", "cvtPs2Pd/cvtPd2Ps/cvtPd2Ps", "cvttpd2dq//cvtpd2dq/cvtdq2pd",
-  "add|or|adc|sbb|and|sub|xor|cmp", "inc|dec|call|call|jmp|jmp|push",
-  "rol|ror|rcl|rcr|shl|shr|sal|sar", "test||not|neg|mul|imul|div|idiv",
-  "add|mul|com|comp|sub|subr|div|divr|add|mul|com|comp|subr|sub|divr|div",
-  "movhlPS:movlPS/movlPS/movddup/movsldup", "movlhPS:movhPS/movhPS/movlhPS:movhPS/movshdup",
-  "prefetchnta|prefetcht0|prefetcht1|prefetcht2|prefetcht3",
-  "fxsave|fxrstor|ldmxcsr|stmxcsr||lfence|mfence|sfence:clflush",
-  "ld||st|stp|ldenv|ldcw|nstenv|nstcw|ld|xch|nop|stp1|chs-abs---tst-xam|ld1-ldl2t-ldl2e-ldpi-ldlg2-ldln2-ldz|2xm1-yl2x-ptan-patan-xtract-prem1-decstp-incstp|prem-yl2xp1-sqrt-sincos-rndint-scale-sin-cos",
-  "iadd|imul|icom|icomp|isub|isubr|idiv|idivr|cmovb|cmove|cmovbe|cmovu||ucompp",
-  "ild|isttp|ist|istp||ld||stp|cmovnb|cmovne|cmovnbe|cmovnu|neni-ndisi-nclex-ninit-nsetpm|ucomi|comi",
-  "ld|isttp|st|stp|rstor||nsave|nstsw|free|xch4|st|stp|ucom|ucomp",
-  "iadd|imul|icom|icomp|isub|isubr|idiv|idivr|addp|mulp|comp5|compp|subrp|subp|divrp|divp",
-  "ild|isttp|ist|istp|bld|ild|bstp|istp|freep|xch7|stp8|stp9|nstsw  ax|ucomip|comip", "andPS",
-  "addsubpd", "haddpd", "hsubpd", "lddqu",
-  "ud2",
-};
 
 struct TAmd3dNow {
   std::uint8_t suffix;
@@ -73,11 +27,13 @@ constexpr std::uint16_t Mmx = kRegMmx | kModQword | kReg66 | kMod66; // mm or, w
 constexpr std::uint16_t St = kRegSt, STi = kModTbyte;
 constexpr std::uint16_t X = kFlagsInvalid;
 
+// Fills the tables during compilation: every mnemonic is looked up by
+// MnemonicOf, so a template that is not in the list stops the build.
 class TBuilder {
  public:
   TOpcodeTables t;
 
-  TBuilder() {
+  consteval TBuilder() {
     t.oneByte.fill(X);
     t.twoByte.fill(X);
     BuildOneByte();
@@ -87,16 +43,18 @@ class TBuilder {
   }
 
  private:
-  void One(unsigned op, std::uint16_t flags, std::string_view mnemonic) {
+  consteval void One(unsigned op, std::uint16_t flags, std::string_view mnemonic) {
     t.oneByte[op] = flags;
-    t.oneByteMnemonic[op] = static_cast<std::uint8_t>(MnemonicIndex(mnemonic));
+    t.oneByteMnemonic[op] = MnemonicOf(mnemonic);
   }
-  void Two(unsigned op, std::uint16_t flags, std::string_view mnemonic) {
+  consteval void Two(unsigned op, std::uint16_t flags, std::string_view mnemonic) {
     t.twoByte[op] = flags;
-    t.twoByteMnemonic[op] = static_cast<std::uint8_t>(MnemonicIndex(mnemonic));
+    t.twoByteMnemonic[op] = MnemonicOf(mnemonic);
   }
+  // The suffix byte names the operation (Amd3dNowName): no template.
+  consteval void Two3dNow(unsigned op, std::uint16_t flags) { t.twoByte[op] = flags; }
 
-  void BuildOneByte() {
+  consteval void BuildOneByte() {
     const char* alu[] = {"add", "or", "adc", "sbb", "and", "sub", "xor", "cmp"};
     for (unsigned i = 0; i < 8; ++i) {
       unsigned b = i * 8;
@@ -251,7 +209,7 @@ class TBuilder {
       t.oneByte[op] = 0;
   }
 
-  void BuildTwoByte() {
+  consteval void BuildTwoByte() {
     Two(0x00, Ew | kWriteMod, "sldt|str|lldt|ltr|verr|verw");
     Two(0x01, kModDword | kWriteMod, "sgdt|sidt|lgdt|lidt|smsw||lmsw|invlpg");
     Two(0x02, Gv | Ew | kWriteReg, "lar");
@@ -264,7 +222,7 @@ class TBuilder {
     Two(0x0B, 0, "ud2");
     Two(0x0D, kModByte, "prefetch|prefetchw");
     Two(0x0E, 0, "femms");
-    Two(0x0F, kRegMmx | kModQword | Ib, "");
+    Two3dNow(0x0F, kRegMmx | kModQword | Ib);
     Two(0x10, Xmm, "movuPS//movPS/movPS");
     Two(0x11, Xmm | MF, "movuPS//movPS/movPS");
     Two(0x12, Xmm, "movhlPS:movlPS/movlPS/movddup/movsldup");
@@ -380,12 +338,12 @@ class TBuilder {
     Two(0xF7, Mmx, "maskmovq/maskmovdqu");
   }
 
-  void Group(unsigned row, std::uint8_t opcode, std::array<std::uint16_t, 8> memory,
+  consteval void Group(unsigned row, std::uint8_t opcode, std::array<std::uint16_t, 8> memory,
              std::array<std::uint16_t, 8> registers) {
     t.groups[row] = TGroupRow{opcode, memory, registers};
   }
 
-  void BuildGroups() {
+  consteval void BuildGroups() {
     constexpr std::uint16_t W = kWriteMod;
     Group(0, 0xF6, {Eb | Ib | Sz, X, Eb | Sz | W, Eb | Sz | W, Eb | Sz, Eb | Sz, Eb | Sz, Eb | Sz},
           {Eb | Ib, X, Eb | W, Eb | W, Eb, Eb, Eb, Eb});
@@ -404,7 +362,7 @@ class TBuilder {
     Group(9, 0xDF, {Wd, Wd, Wd, Wd, T, Q, T, Q}, {STi, STi, STi, STi, kWriteEax, SS, SS, X});
   }
 
-  void BuildSsePrefixes() {
+  consteval void BuildSsePrefixes() {
     auto set = [&](std::uint8_t mask, std::initializer_list<unsigned> ops) {
       for (unsigned op : ops) t.twoByteSsePrefixes[op] = mask;
     };
@@ -427,29 +385,78 @@ class TBuilder {
   }
 };
 
+// Constant-initialised: the crash path finds the tables ready, with no
+// initialisation guard and nothing built at run time.
+constexpr TOpcodeTables kTables = TBuilder().t;
+
+// The group row of an opcode; -1 for opcodes without one.
+constexpr int GroupRowIndex(unsigned opcode) {
+  if (opcode == 0xF6 || opcode == 0xF7) return static_cast<int>(opcode - 0xF6);
+  if (opcode >= 0xD8 && opcode <= 0xDF) return static_cast<int>(2 + opcode - 0xD8);
+  return -1;
+}
+
+constexpr bool IsPrefixOrEscape(unsigned op) {
+  for (unsigned prefix : {0x0Fu, 0x26u, 0x2Eu, 0x36u, 0x3Eu, 0x64u, 0x65u, 0x66u, 0x67u, 0xF0u, 0xF2u, 0xF3u})
+    if (op == prefix) return true;
+  return false;
+}
+
+// A template that chooses by the ModR/M fields needs an opcode that has them.
+constexpr bool ChoiceNeedsModRm(std::uint16_t flags, std::uint8_t mnemonic) {
+  if (!mnemonic || ModKind(flags) != 0) return true;
+  return kMnemonicTemplates[mnemonic - 1].find_first_of("|-:") == std::string_view::npos;
+}
+
+consteval bool EveryInstructionHasAReadableMnemonic() {
+  for (unsigned op = 0; op < 256; ++op) {
+    const std::uint16_t one = kTables.oneByte[op], two = kTables.twoByte[op];
+    const std::uint8_t oneMnemonic = kTables.oneByteMnemonic[op], twoMnemonic = kTables.twoByteMnemonic[op];
+    if (one != X && !oneMnemonic && !IsPrefixOrEscape(op)) return false;
+    if (two != X && !twoMnemonic && op != 0x0F) return false;
+    if ((one != X && !ChoiceNeedsModRm(one, oneMnemonic)) || (two != X && !ChoiceNeedsModRm(two, twoMnemonic)))
+      return false;
+  }
+  return true;
+}
+
+// The decoder looks a group row up by the opcode byte alone: only one-byte
+// opcodes may refer to the group table, and each of them must have a row.
+consteval bool GroupRowsMatchTheirOpcodes() {
+  for (unsigned op = 0; op < 256; ++op) {
+    const bool group = kTables.oneByte[op] != X && ModKind(kTables.oneByte[op]) == ModKind(kModGroup);
+    if (group != (GroupRowIndex(op) >= 0)) return false;
+    if (group && kTables.groups[GroupRowIndex(op)].opcode != op) return false;
+    if (kTables.twoByte[op] != X && ModKind(kTables.twoByte[op]) == ModKind(kModGroup)) return false;
+  }
+  return true;
+}
+
+static_assert(EveryInstructionHasAReadableMnemonic(), "an opcode entry lost its mnemonic");
+static_assert(GroupRowsMatchTheirOpcodes(), "a group row is missing or out of order");
+static_assert(kTables.oneByte[0x90] == 0 && kMnemonicTemplates[kTables.oneByteMnemonic[0x90] - 1] == "nop");
+static_assert(kTables.twoByte[0x0F] != X && kTables.twoByteMnemonic[0x0F] == 0, "3DNow! is named by its suffix");
+static_assert(std::size(k3dNow) == 24);
+
 }  // namespace
 
-const TOpcodeTables& OpcodeTables() {
-  static const TOpcodeTables tables = TBuilder().t;
-  return tables;
-}
+const TOpcodeTables& OpcodeTables() { return kTables; }
 
 const TGroupRow* GroupRow(std::uint8_t opcode) {
-  if (opcode == 0xF6 || opcode == 0xF7) return &OpcodeTables().groups[opcode - 0xF6];
-  if (opcode >= 0xD8 && opcode <= 0xDF) return &OpcodeTables().groups[2 + opcode - 0xD8];
-  return nullptr;
+  const int row = GroupRowIndex(opcode);
+  return row < 0 ? nullptr : &kTables.groups[row];
 }
 
-std::size_t MnemonicTemplateCount() { return std::size(kTemplates); }
+std::size_t MnemonicTemplateCount() { return std::size(kMnemonicTemplates); }
 
 std::string_view MnemonicTemplate(unsigned index) {
-  if (index == 0 || index > std::size(kTemplates)) return {};
-  return kTemplates[index - 1];
+  if (index == 0 || index > std::size(kMnemonicTemplates)) return {};
+  return kMnemonicTemplates[index - 1];
 }
 
 unsigned MnemonicIndex(std::string_view templateText) {
-  for (unsigned i = 0; i < std::size(kTemplates); ++i)
-    if (kTemplates[i] == templateText) return i + 1;
+  for (unsigned i = 0; i < std::size(kMnemonicTemplates); ++i)
+    if (kMnemonicTemplates[i] == templateText) return i + 1;
   return 0;
 }
 

@@ -40,10 +40,10 @@ enum : std::uint16_t {
   kWriteMask = 7 << 13,
 };
 
-inline unsigned RegKind(std::uint16_t f) { return f & kRegMask; }
-inline unsigned ModKind(std::uint16_t f) { return (f & kModMask) >> 3; }
-inline unsigned ImmKind(std::uint16_t f) { return (f & kImmMask) >> 10; }
-inline unsigned WriteKind(std::uint16_t f) { return (f & kWriteMask) >> 13; }
+constexpr unsigned RegKind(std::uint16_t f) { return f & kRegMask; }
+constexpr unsigned ModKind(std::uint16_t f) { return (f & kModMask) >> 3; }
+constexpr unsigned ImmKind(std::uint16_t f) { return (f & kImmMask) >> 10; }
+constexpr unsigned WriteKind(std::uint16_t f) { return (f & kWriteMask) >> 13; }
 
 // Mandatory-prefix masks for the two-byte SSE and MMX opcodes.
 enum : std::uint8_t { kSseNone = 1, kSse66 = 2, kSseF2 = 4, kSseF3 = 8 };
@@ -64,6 +64,8 @@ struct TOpcodeTables {
   std::array<std::uint8_t, 256> twoByteSsePrefixes{};
 };
 
+// Constant data, complete before any code runs (the crash path may be the
+// first to decode).
 const TOpcodeTables& OpcodeTables();
 
 // The group row of 0xF6, 0xF7 or 0xD8..0xDF; nullptr for other opcodes.

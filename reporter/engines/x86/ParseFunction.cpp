@@ -1,24 +1,56 @@
 #include "reporter/engines/x86/ParseFunction.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 
 #include "reporter/engines/pe/CodeRange.h"
 #include "reporter/engines/x86/Disasm.h"
+#include "reporter/engines/x86/Opcodes.h"
 
 namespace ruvex {
 namespace {
 
-bool IsReturn(std::uint16_t op) { return op == 0xC2 || op == 0xC3 || op == 0xCA || op == 0xCB || op == 0xCF; }
+// Exception frame set-up: push handler, then push the current frame,
+// dword ptr fs:[reg] (64 FF 30+reg) or dword ptr fs:[0] (64 FF 35 00000000).
+constexpr unsigned kPushFsBaseLength = 3;
+constexpr unsigned kPushFsAbsoluteLength = 7;
+constexpr std::uint8_t kModPlainMemory = 0;  // mod 0: [reg], or [disp32] alone
 
-bool EndsArea(const TInstrInfo& i) {
-  const std::uint16_t op = i.opcodeWord;
-  if (IsReturn(op) || op == 0xE9 || op == 0xEA || op == 0xEB || op == 0x0F0B) return true;
-  return op == 0xFF && (i.detail.reg == 4 || i.detail.reg == 5);
+// cmp reg, imm8 before a jump table: a larger or negative bound is no case count.
+constexpr std::int64_t kMaxCaseBound = 127;
+constexpr std::uint8_t kTableIndexScale = kCaseEntrySize;
+
+// The finally handler's jump back is looked for this far before the entry.
+constexpr Address kFinallyReach = 0x100000;
+
+// A function may go on in a gap of its code only this close behind its run.
+constexpr Address kMaxGap = 1024;
+
+// The C++ exception descriptor the frame handler receives in eax: a 16-bit
+// kind, then either one handler pointer, at an offset that depends on the
+// kind, or the address of a list of handlers, one every 20 bytes up to a 0.
+constexpr Address kCxxKindOffset = 10;
+constexpr Address kCxxHandlerOffsetByKind[] = {12, 16, 16};
+constexpr std::uint16_t kCxxKindHandlerList = 3;
+constexpr Address kCxxHandlerListOffset = 12;
+constexpr Address kCxxListFirstHandler = 8;
+constexpr Address kCxxListStride = 20;
+
+// An interception rewrites this many bytes at the entry.
+constexpr Address kInterceptedBytes = 6;
+
+// A target encoded in a full 32-bit displacement or pointer.
+constexpr std::uint32_t kFullTargetWidth = 4;
+
+bool EndsArea(const TInstrInfo& i) { return IsReturn(i.opcodeWord) || IsUnconditionalJump(i) || i.opcodeWord == kOpUd2; }
+
+bool IsAboveJump(std::uint16_t op) {
+  return op == kOpJaRel8 || op == kOpJgRel8 || op == kOpJaRel32 || op == kOpJgRel32;
 }
-
-bool IsAboveJump(std::uint16_t op) { return op == 0x77 || op == 0x7F || op == 0x0F87 || op == 0x0F8F; }
-bool IsAboveOrEqualJump(std::uint16_t op) { return op == 0x73 || op == 0x7D || op == 0x0F83 || op == 0x0F8D; }
+bool IsAboveOrEqualJump(std::uint16_t op) {
+  return op == kOpJaeRel8 || op == kOpJgeRel8 || op == kOpJaeRel32 || op == kOpJgeRel32;
+}
 
 class TAnalyser {
  public:
@@ -91,7 +123,7 @@ class TAnalyser {
       if (a->AreaBegin <= e + 1) e = std::max(e, a->AreaEnd);
       h = std::max(h, a->AreaEnd);
     }
-    if (e >= h || h - (e + 1) >= 1024) return false;
+    if (e >= h || h - (e + 1) >= kMaxGap) return false;
     const std::size_t index = f_.CodeAreas.size();
     AddArea(e + 1, TRegisters{}, 0, false);
     if (f_.CodeAreas.size() == index) return false;
@@ -178,20 +210,21 @@ class TAnalyser {
     const TInstrInfo::TDetail& d = info.detail;
     // Exception frame: push handler; push dword ptr fs:[reg] or fs:[0].
     if (p.handler && info.instrAddr == p.handlerPushEnd) {
-      const bool pushFs = op == 0xFF && d.segment == 4 && d.reg == 6 && d.mod == 0 &&
-                          ((d.length == 3 && !d.hasSib && d.base >= 0 && state[d.base] == 0) ||
-                           (d.length == 7 && d.base < 0 && d.displacement == 0));
+      const bool pushFs = op == kOpGroup5 && d.segment == kSegmentFs && d.reg == kGroup5Push &&
+                          d.mod == kModPlainMemory &&
+                          ((d.length == kPushFsBaseLength && !d.hasSib && d.base >= 0 && state[d.base] == 0) ||
+                           (d.length == kPushFsAbsoluteLength && d.base < 0 && d.displacement == 0));
       if (pushFs) AddArea(p.handler, TRegisters{}, 0, false);
       p.handler = 0;
     }
-    if (op == 0x68 && d.length == 5) {
+    if (op == kOpPushImm32 && d.length == kPushImm32Length) {
       std::uint8_t following = 0;
-      if (memory_.ReadValue(info.nextAddr, following) && following == 0x64) {
+      if (memory_.ReadValue(info.nextAddr, following) && following == kPrefixFs) {
         p.handler = static_cast<std::uint32_t>(d.immediate);
         p.handlerPushEnd = info.nextAddr;
       }
     }
-    if (op == 0xB8) p.lastEaxImmediate = static_cast<std::uint32_t>(d.immediate);
+    if (op == kOpMovEaxImm32) p.lastEaxImmediate = static_cast<std::uint32_t>(d.immediate);
 
     if (JumpTable(info, p, stop)) return !failed_;
     if (!info.isCall && !info.isJump) return true;
@@ -220,10 +253,11 @@ class TAnalyser {
   bool JumpTable(const TInstrInfo& info, TPatterns& p, bool& stop) {
     const std::uint16_t op = info.opcodeWord;
     const TInstrInfo::TDetail& d = info.detail;
-    if (op == 0x83 && info.modRmByte >= 0xF8) {
-      p.comparedRegister = info.modRmByte & 7;
-      p.tableEntries = d.immediate >= 0 && d.immediate <= 127 ? static_cast<unsigned>(d.immediate) : 0;
-      if (d.immediate < 0 || d.immediate > 127) p.comparedRegister = -1;
+    if (op == kOpGroup1RmImm8 && info.modRmByte >= kModRmCmpRegister) {
+      p.comparedRegister = d.rm;
+      const bool bound = d.immediate >= 0 && d.immediate <= kMaxCaseBound;
+      p.tableEntries = bound ? static_cast<unsigned>(d.immediate) : 0;
+      if (!bound) p.comparedRegister = -1;
       p.compareEnd = info.nextAddr;
       return false;
     }
@@ -232,9 +266,9 @@ class TAnalyser {
       p.conditionEnd = info.nextAddr;
       return false;
     }
-    const bool tableJump = p.comparedRegister >= 0 && info.instrAddr == p.conditionEnd && op == 0xFF &&
-                           d.reg == 4 && info.modRmByte == 0x24 && d.hasSib && d.base < 0 &&
-                           d.index == p.comparedRegister && d.scale == 4 &&
+    const bool tableJump = p.comparedRegister >= 0 && info.instrAddr == p.conditionEnd && op == kOpGroup5 &&
+                           d.reg == kGroup5JmpNear && info.modRmByte == kModRmJmpSib && d.hasSib && d.base < 0 &&
+                           d.index == p.comparedRegister && d.scale == kTableIndexScale &&
                            static_cast<std::uint32_t>(d.displacement) == info.nextAddr;
     p.comparedRegister = -1;
     if (!tableJump || p.tableEntries == 0) return false;
@@ -242,10 +276,10 @@ class TAnalyser {
     std::vector<Address> entries;
     for (unsigned i = 0; i < p.tableEntries; ++i) {
       std::uint32_t entry;
-      if (!memory_.ReadValue(table + 4 * i, entry) || !RangeHolds(entry)) return false;
+      if (!memory_.ReadValue(table + kCaseEntrySize * i, entry) || !RangeHolds(entry)) return false;
       entries.push_back(entry);
     }
-    AddTable(table, table + 4 * entries.size() - 1, true);
+    AddTable(table, table + kCaseEntrySize * entries.size() - 1, true);
     for (Address e : entries) AddArea(e, TRegisters{}, info.instrAddr, true);
     stop = true;
     return true;
@@ -255,41 +289,43 @@ class TAnalyser {
     AddArea(call.nextAddr, TRegisters{}, 0, false);
     TInstrInfo back = DecodeInstr(memory_, call.nextAddr);
     if (!back.valid || !back.isJump || !back.targetAddr || back.targetAddr >= call.nextAddr ||
-        back.targetAddr < f_.EntryPoint - std::min<Address>(f_.EntryPoint, 0x100000))
+        back.targetAddr < f_.EntryPoint - std::min<Address>(f_.EntryPoint, kFinallyReach))
       return;
+    // push imm32 right before the jump target: the pushed address is code.
+    const Address pushAt = back.targetAddr - kPushImm32Length;
     std::uint8_t push = 0;
     std::uint32_t pushed = 0;
-    if (memory_.ReadValue(back.targetAddr - 5, push) && push == 0x68 && memory_.ReadValue(back.targetAddr - 4, pushed) &&
+    if (memory_.ReadValue(pushAt, push) && push == kOpPushImm32 && memory_.ReadValue(pushAt + 1, pushed) &&
         RangeHolds(pushed))
       AddArea(pushed, TRegisters{}, 0, false);
   }
 
   void OnExceptTable(Address table) {
     std::uint32_t count = 0;
-    if (!memory_.ReadValue(table, count) || count >= 256 || count > options_.maxTableEntries) return;
+    if (!memory_.ReadValue(table, count) || count >= kOnExceptCountLimit || count > options_.maxTableEntries) return;
     std::vector<Address> handlers;
     for (std::uint32_t i = 0; i < count; ++i) {
       std::uint32_t handler;
-      if (!memory_.ReadValue(table + 4 + 8 * i + 4, handler)) return;
+      const Address entry = table + kOnExceptCountSize + kOnExceptEntrySize * i;
+      if (!memory_.ReadValue(entry + kOnExceptHandlerOffset, handler)) return;
       handlers.push_back(handler);
     }
-    AddTable(table, table + 8 * count + 4 - 1, false);
+    AddTable(table, table + kOnExceptEntrySize * count + kOnExceptCountSize - 1, false);
     for (Address h : handlers)
       if (RangeHolds(h)) AddArea(h, TRegisters{}, 0, false);
   }
 
   void CxxDescriptor(Address descriptor) {
     std::uint16_t kind = 0;
-    if (!memory_.ReadValue(descriptor + 10, kind)) return;
+    if (!memory_.ReadValue(descriptor + kCxxKindOffset, kind)) return;
     std::uint32_t handler = 0;
-    if (kind == 0 && memory_.ReadValue(descriptor + 12, handler) && RangeHolds(handler))
-      AddArea(handler, TRegisters{}, 0, false);
-    if ((kind == 1 || kind == 2) && memory_.ReadValue(descriptor + 16, handler) && RangeHolds(handler))
+    if (kind < std::size(kCxxHandlerOffsetByKind) &&
+        memory_.ReadValue(descriptor + kCxxHandlerOffsetByKind[kind], handler) && RangeHolds(handler))
       AddArea(handler, TRegisters{}, 0, false);
     std::uint32_t list = 0;
-    if (kind == 3 && memory_.ReadValue(descriptor + 12, list))
+    if (kind == kCxxKindHandlerList && memory_.ReadValue(descriptor + kCxxHandlerListOffset, list))
       for (unsigned i = 0; i < options_.maxTableEntries; ++i) {
-        if (!memory_.ReadValue(list + 8 + 20 * i, handler) || handler == 0) break;
+        if (!memory_.ReadValue(list + kCxxListFirstHandler + kCxxListStride * i, handler) || handler == 0) break;
         if (RangeHolds(handler)) AddArea(handler, TRegisters{}, 0, false);
       }
   }
@@ -303,7 +339,7 @@ class TAnalyser {
     const Address t = info.targetAddr;
     const bool handler = t == rt.handleAnyException || t == rt.handleOnException || t == rt.handleAutoException ||
                          t == rt.handleFinally;
-    const bool far = info.isCall || (info.targetWidth == 4 && !RangeHolds(t)) || handler || !RangeHolds(t);
+    const bool far = info.isCall || (info.targetWidth == kFullTargetWidth && !RangeHolds(t)) || handler || !RangeHolds(t);
     if (far) {
       AddFarCall(info, handler);
       return true;
@@ -330,7 +366,8 @@ class TAnalyser {
   Address LookThroughThunk(Address target) const {
     if (!options_.isExport || options_.isExport(target)) return target;
     std::uint8_t first = 0;
-    if (!memory_.ReadValue(target, first) || (first != 0xE9 && first != 0xEB && first != 0xFF)) return target;
+    if (!memory_.ReadValue(target, first) || (first != kOpJmpRel32 && first != kOpJmpRel8 && first != kOpGroup5))
+      return target;
     TInstrInfo jump = DecodeInstr(memory_, target);
     if (jump.valid && jump.isJump && jump.targetAddr && options_.isExport(jump.targetAddr)) return jump.targetAddr;
     return target;
@@ -365,7 +402,7 @@ class TAnalyser {
         if (calledFrom && calledFrom < a && (area.CalledFrom == 0 || area.CalledFrom > a || calledFrom > area.CalledFrom))
           area.CalledFrom = calledFrom;
         else if (!area.CalledFrom) area.CalledFrom = calledFrom;
-        for (int r = 0; r < 8; ++r)
+        for (std::size_t r = 0; r < area.Registers.size(); ++r)
           if (area.Registers[r] != state[r]) area.Registers[r] = 0;
         area.JumpTarget |= jumpTarget;
         return;
@@ -447,7 +484,7 @@ class TAnalyser {
     const TCodeArea* area = &f_.CodeAreas.front();
     if (area->JumpTarget) return false;
     Address covered = area->AreaEnd + 1 - area->AreaBegin;
-    while (covered <= 5) {
+    while (covered < kInterceptedBytes) {
       const TCodeArea* next = nullptr;
       for (const TCodeArea& a : f_.CodeAreas)
         if (a.AreaBegin == area->AreaEnd + 1) next = &a;
@@ -455,10 +492,10 @@ class TAnalyser {
       covered += next->AreaEnd + 1 - next->AreaBegin;
       area = next;
     }
-    for (Address at = f_.EntryPoint; at < f_.EntryPoint + 6;) {
+    for (Address at = f_.EntryPoint; at < f_.EntryPoint + kInterceptedBytes;) {
       TInstrInfo i = DecodeInstr(memory_, at);
       if (!i.valid) return false;
-      if ((i.relativeTarget || i.targetSlotPtr) && !i.extendable && i.targetWidth < 4) return false;
+      if ((i.relativeTarget || i.targetSlotPtr) && !i.extendable && i.targetWidth < kFullTargetWidth) return false;
       at = i.nextAddr;
     }
     return true;

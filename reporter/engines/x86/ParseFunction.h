@@ -22,6 +22,16 @@ struct TCodeArea {
   bool JumpTarget = false;   // some branch of the function leads here
 };
 
+// The tables that CaseBlock and OnExceptBlock areas hold. A jump table is
+// one 32-bit code address per case. A typed-except table is a 32-bit count,
+// then per entry the exception class (0 for the else branch) and the
+// handler address, 32 bits each.
+constexpr unsigned kCaseEntrySize = 4;
+constexpr unsigned kOnExceptCountSize = 4;
+constexpr unsigned kOnExceptEntrySize = 8;
+constexpr unsigned kOnExceptHandlerOffset = 4;    // within an entry
+constexpr std::uint32_t kOnExceptCountLimit = 256; // a larger count is not such a table
+
 struct TFarCall {
   bool Call = false;  // a call, not a jump
   Address CodeAddr1 = 0, CodeAddr2 = 0;
