@@ -128,7 +128,7 @@ function(kelvane_add_component)
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz-seeds/${stem})
       set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/fuzz-seeds/${stem})
     endif()
-    kelvane_add_fuzzer(NAME ${C_NAME}_${target_stem}_fuzz SOURCES ${f} LIBS ${C_NAME} SEEDS ${seeds})
+    kelvane_add_fuzzer(NAME ${C_NAME}_${target_stem}_fuzz SOURCES ${f} LIBS ${C_NAME} ${C_TEST_DEPS} SEEDS ${seeds})
   endforeach()
 endfunction()
 

@@ -1,6 +1,6 @@
 #include "launcher/KV.Run.h"
 
-#include "common/Format.h"
+#include "common/text/Format.h"
 #include "launcher/KV.Work.h"
 #include "launcher/Web.Custom.Browsers.h"
 #include "launcher/Web.Custom.BuildEnum.h"

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Format.h"
-#include "common/Utf.h"
+#include "common/text/Format.h"
+#include "common/text/Utf.h"
 #include "launcher/KV.Work.h"
 #include "launcher/Web.Custom.KVIni.h"
 #include "launcher/platform/FakePlatform.h"

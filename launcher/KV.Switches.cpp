@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "common/Format.h"
+#include "common/text/Format.h"
 #include "launcher/Web.Custom.Resources.h"
 #include "launcher/paths/Paths.h"
 #include "launcher/platform/CommandLine.h"

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "common/Format.h"
-#include "common/Utf.h"
+#include "common/text/Format.h"
+#include "common/text/Utf.h"
 #include "launcher/KV.Run.h"
 #include "launcher/KV.Switches.h"
 #include "launcher/Web.Custom.KVIni.h"

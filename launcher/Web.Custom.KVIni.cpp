@@ -1,6 +1,6 @@
 #include "launcher/Web.Custom.KVIni.h"
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "launcher/platform/Files.h"
 
 namespace kelvane {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "common/Utf.h"
-#include "reporter/engines/symbols/CompactSymbols.h"
-#include "reporter/engines/symbols/TextMap.h"
+#include "common/text/Utf.h"
+#include "reporter/engines/symbols/readers/CompactSymbols.h"
+#include "reporter/engines/symbols/readers/TextMap.h"
 #include "tools/symbols/TextMapWriter.h"
 
 using namespace ruvex;

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "common/Utf.h"
-#include "common/WinText_win.h"
+#include "common/text/Utf.h"
+#include "common/win/WinText_win.h"
 
 namespace {
 

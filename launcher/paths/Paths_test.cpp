@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "launcher/platform/LauncherError.h"
 
 namespace kelvane {

@@ -1,7 +1,7 @@
 #include "launcher/platform/FakePlatform.h"
 
-#include "common/Utf.h"
-#include "common/Windows1252.h"
+#include "common/text/Utf.h"
+#include "common/text/Windows1252.h"
 
 namespace kelvane {
 namespace {

@@ -1,6 +1,6 @@
 #include "launcher/platform/Files.h"
 
-#include "common/Format.h"
+#include "common/text/Format.h"
 #include "launcher/Web.Custom.Resources.h"
 #include "launcher/platform/LauncherError.h"
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 
 namespace kelvane {
 

@@ -1,7 +1,7 @@
 #include "launcher/platform/Registry.h"
 
-#include "common/Format.h"
-#include "common/Utf.h"
+#include "common/text/Format.h"
+#include "common/text/Utf.h"
 #include "launcher/Web.Custom.Resources.h"
 #include "launcher/platform/LauncherError.h"
 

@@ -1,6 +1,6 @@
 // The Win32 implementation against the real (wine) registry and file system.
 #include "launcher/platform/Win32Platform_win.h"
-#include "common/WinText_win.h"
+#include "common/win/WinText_win.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "launcher/platform/CommandLine.h"
 #include "launcher/platform/Files.h"
 #include "launcher/platform/LauncherError.h"

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "common/WinHandle_win.h"
-#include "common/WinText_win.h"
+#include "common/win/WinHandle_win.h"
+#include "common/win/WinText_win.h"
 
 namespace kelvane {
 namespace {

@@ -1,11 +1,11 @@
 #include "reporter/archive/Zip.h"
 
-#include "common/LittleEndian.h"
+#include "common/bytes/LittleEndian.h"
 
 #include <algorithm>
 #include <string_view>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "reporter/archive/Crc32.h"
 #include "reporter/archive/Deflate.h"
 

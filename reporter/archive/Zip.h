@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/FileSystem.h"
+#include "common/files/FileSystem.h"
 
 namespace ruvex {
 

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "reporter/archive/Crc32.h"
 #include "reporter/archive/Deflate.h"
-#include "common/MemoryFileSystem.h"
+#include "common/files/MemoryFileSystem.h"
 
 namespace ruvex {
 namespace {

@@ -1,7 +1,7 @@
 #include "reporter/imaging/Bmp.h"
 
-#include "common/ByteCursor.h"
-#include "common/LittleEndian.h"
+#include "common/bytes/ByteCursor.h"
+#include "common/bytes/LittleEndian.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "reporter/archive/Deflate.h"
-#include "common/MemoryFileSystem.h"
+#include "common/files/MemoryFileSystem.h"
 #include "reporter/imaging/Bmp.h"
 #include "reporter/imaging/NVBitmap.h"
 #include "reporter/imaging/Zoom.h"

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "common/FileSystem.h"
-#include "common/NativeHandles.h"
+#include "common/files/FileSystem.h"
+#include "common/win/NativeHandles.h"
 #include "reporter/imaging/Pixels.h"
 #include "reporter/imaging/Png.h"
 

@@ -2,7 +2,7 @@
 // GDI can draw into them (screen capture) and copy them out (Draw).
 #include <windows.h>
 
-#include "common/NativeHandles_win.h"
+#include "common/win/NativeHandles_win.h"
 
 #include "reporter/imaging/NVBitmap.h"
 

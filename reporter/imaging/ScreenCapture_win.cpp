@@ -2,7 +2,7 @@
 // it, so that the pixels are the screen's own and not scaled copies.
 #include <windows.h>
 
-#include "common/NativeHandles_win.h"
+#include "common/win/NativeHandles_win.h"
 
 #include <vector>
 

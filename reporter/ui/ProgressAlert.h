@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "common/NativeHandles.h"
+#include "common/win/NativeHandles.h"
 
 #include "reporter/ui/ProgressAreas.h"
 

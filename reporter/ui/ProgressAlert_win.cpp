@@ -2,8 +2,8 @@
 // threads only post to it, so that none of them ever waits for that thread.
 #include <windows.h>
 
-#include "common/NativeHandles_win.h"
-#include "common/WinText_win.h"
+#include "common/win/NativeHandles_win.h"
+#include "common/win/WinText_win.h"
 #include <commctrl.h>
 
 #include <algorithm>

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "common/Utf.h"
-#include "reporter/engines/pe/Exports.h"
+#include "common/text/Utf.h"
+#include "reporter/engines/pe/exports/Exports.h"
 #include "reporter/engines/x86/FunctionListing.h"
-#include "reporter/engines/pe/ImageMemory.h"
+#include "reporter/engines/pe/headers/ImageMemory.h"
 
 namespace {
 

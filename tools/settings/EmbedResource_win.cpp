@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 
 namespace {
 

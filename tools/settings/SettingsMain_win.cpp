@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "tools/settings/SettingsTool.h"
 
 int wmain(int argc, wchar_t** argv) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "common/FileNames.h"
+#include "common/text/FileNames.h"
 #include "reporter/core/properties/SettingsBlock.h"
 #include "reporter/core/properties/SettingsText.h"
 #include "tools/settings/EmbedResource.h"

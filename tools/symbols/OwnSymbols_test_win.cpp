@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Utf.h"
-#include "reporter/engines/symbols/SymbolCache.h"
+#include "common/text/Utf.h"
+#include "reporter/engines/symbols/sources/SymbolCache.h"
 
 namespace ruvex::ownsymbols {
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <map>
 
-#include "common/Utf.h"
-#include "reporter/engines/pe/PeImage.h"
-#include "common/FileNames.h"
+#include "common/text/Utf.h"
+#include "reporter/engines/pe/headers/PeImage.h"
+#include "common/text/FileNames.h"
 
 namespace ruvex::symbols {
 

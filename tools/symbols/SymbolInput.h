@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "reporter/engines/symbols/MapFile.h"
-#include "reporter/engines/pe/ModuleRanges.h"
+#include "reporter/engines/symbols/mapfile/MapFile.h"
+#include "reporter/engines/pe/headers/ModuleRanges.h"
 
 namespace ruvex::symbols {
 

@@ -15,14 +15,14 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "common/Utf.h"
-#include "reporter/engines/symbols/CompactSymbols.h"
-#include "reporter/engines/pe/ImageMemory.h"
-#include "reporter/engines/symbols/SymbolSources.h"
+#include "common/text/Utf.h"
+#include "reporter/engines/symbols/readers/CompactSymbols.h"
+#include "reporter/engines/pe/headers/ImageMemory.h"
+#include "reporter/engines/symbols/sources/SymbolSources.h"
 #include "reporter/engines/testing/TestImages.h"
-#include "reporter/engines/symbols/TextMap.h"
+#include "reporter/engines/symbols/readers/TextMap.h"
 #include "tools/symbols/TextMapWriter.h"
-#include "common/MemoryFileSystem.h"
+#include "common/files/MemoryFileSystem.h"
 
 namespace ruvex::symbols {
 namespace {

@@ -16,8 +16,8 @@
 #include <sstream>
 #include <string>
 
-#include "common/Utf.h"
-#include "reporter/engines/symbols/CompactSymbols.h"
+#include "common/text/Utf.h"
+#include "reporter/engines/symbols/readers/CompactSymbols.h"
 #include "tools/symbols/SymbolInput.h"
 #include "tools/symbols/TextMapWriter.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 
 namespace ruvex::symbols {
 

@@ -4,7 +4,7 @@
 // number block per unit and the entry point.
 #include <string>
 
-#include "reporter/engines/symbols/MapFile.h"
+#include "reporter/engines/symbols/mapfile/MapFile.h"
 
 namespace ruvex::symbols {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "reporter/archive/Zip.h"
 
 int main(int argc, char** argv) {

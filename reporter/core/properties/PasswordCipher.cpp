@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "common/Utf.h"
-#include "common/HexText.h"
+#include "common/text/Utf.h"
+#include "common/text/HexText.h"
 
 namespace ruvex {
 namespace {

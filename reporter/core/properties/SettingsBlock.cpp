@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "common/ByteCursor.h"
-#include "common/Utf.h"
-#include "common/Windows1252.h"
-#include "common/HexText.h"
+#include "common/bytes/ByteCursor.h"
+#include "common/text/Utf.h"
+#include "common/text/Windows1252.h"
+#include "common/text/HexText.h"
 
 namespace ruvex {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 
 using namespace ruvex;
 using kelvane::U16;

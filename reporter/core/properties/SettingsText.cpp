@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "reporter/core/properties/PasswordCipher.h"
 
 namespace ruvex {

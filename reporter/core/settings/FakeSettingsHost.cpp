@@ -1,7 +1,7 @@
 #include "reporter/core/settings/FakeSettingsHost.h"
 
-#include "common/Windows1252.h"
-#include "common/FileNames.h"
+#include "common/text/Windows1252.h"
+#include "common/text/FileNames.h"
 
 namespace ruvex {
 

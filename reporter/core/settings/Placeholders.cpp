@@ -1,8 +1,8 @@
 #include <array>
 #include <cstdio>
 
-#include "common/Windows1252.h"
-#include "common/FileNames.h"
+#include "common/text/Windows1252.h"
+#include "common/text/FileNames.h"
 #include "reporter/core/settings/Settings.h"
 
 namespace ruvex {

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "common/Windows1252.h"
-#include "common/TextItems.h"
+#include "common/text/Windows1252.h"
+#include "common/text/TextItems.h"
 #include "reporter/core/properties/PasswordCipher.h"
 #include "reporter/core/properties/SettingsBlock.h"
 

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "reporter/engines/system/NamedObjects_win.h"
+#include "reporter/engines/system/os/NamedObjects_win.h"
 
 namespace ruvex {
 namespace {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "common/LocalTime.h"
-#include "common/NativeHandles.h"
+#include "common/files/LocalTime.h"
+#include "common/win/NativeHandles.h"
 
 namespace ruvex {
 

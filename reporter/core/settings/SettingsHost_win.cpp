@@ -1,13 +1,13 @@
 #include "reporter/core/settings/SettingsHost_win.h"
-#include "common/WinText_win.h"
+#include "common/win/WinText_win.h"
 
 #include <windows.h>
 
-#include "common/NativeHandles_win.h"
+#include "common/win/NativeHandles_win.h"
 #include <shlobj.h>
 
-#include "reporter/engines/system/OsInfo.h"
-#include "reporter/engines/pe/Version.h"
+#include "reporter/engines/system/os/OsInfo.h"
+#include "reporter/engines/pe/resources/Version.h"
 
 namespace ruvex {
 namespace {

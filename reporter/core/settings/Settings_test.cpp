@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "reporter/core/settings/FakeSettingsHost.h"
 #include "reporter/core/properties/PasswordCipher.h"
 #include "reporter/core/properties/SettingsBlock.h"

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "reporter/core/startup/RestartHandover.h"
-#include "reporter/engines/system/NamedObjects_win.h"
+#include "reporter/engines/system/os/NamedObjects_win.h"
 
 namespace ruvex {
 

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "reporter/core/startup/RestartHandover_win.h"
 #include "reporter/core/settings/SettingsAnchor_win.h"
 #include "reporter/core/startup/TempFolder_win.h"

@@ -16,7 +16,7 @@
 #include "reporter/core/settings/SettingsHost_win.h"
 #include "reporter/core/settings/Settings.h"
 #include "reporter/core/startup/ThreadRegistry_win.h"
-#include "reporter/engines/system/NamedObjects_win.h"
+#include "reporter/engines/system/os/NamedObjects_win.h"
 
 namespace ruvex {
 

@@ -1,6 +1,6 @@
 #include "reporter/core/startup/TempFolder.h"
 
-#include "common/FileNames.h"
+#include "common/text/FileNames.h"
 
 namespace ruvex {
 

@@ -1,5 +1,5 @@
 #include "reporter/core/startup/TempFolder_win.h"
-#include "common/WinText_win.h"
+#include "common/win/WinText_win.h"
 
 #include <shlobj.h>
 

@@ -2,8 +2,8 @@
 
 #include <tlhelp32.h>
 
-#include "common/Utf.h"
-#include "reporter/engines/system/NamedObjects_win.h"
+#include "common/text/Utf.h"
+#include "reporter/engines/system/os/NamedObjects_win.h"
 
 namespace ruvex {
 namespace {

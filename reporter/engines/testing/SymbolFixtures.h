@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "common/ByteCursor.h"
-#include "common/LittleEndian.h"
+#include "common/bytes/ByteCursor.h"
+#include "common/bytes/LittleEndian.h"
 
 namespace ruvex::testing {
 

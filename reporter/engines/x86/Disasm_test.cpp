@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "reporter/engines/x86/InstrText.h"
 
 namespace ruvex {

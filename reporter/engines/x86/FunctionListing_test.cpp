@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 
 namespace ruvex {
 namespace {

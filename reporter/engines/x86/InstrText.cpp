@@ -4,8 +4,8 @@
 
 #include "reporter/engines/x86/Disasm.h"
 #include "reporter/engines/x86/OpcodeTables.h"
-#include "common/FileNames.h"
-#include "common/HexText.h"
+#include "common/text/FileNames.h"
+#include "common/text/HexText.h"
 
 namespace ruvex {
 

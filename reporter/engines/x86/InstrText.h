@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "common/HexText.h"
+#include "common/text/HexText.h"
 #include "reporter/engines/x86/InstrInfo.h"
 #include "reporter/engines/memory/MemoryReader.h"
 

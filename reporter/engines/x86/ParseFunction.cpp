@@ -4,7 +4,7 @@
 #include <iterator>
 #include <optional>
 
-#include "reporter/engines/pe/CodeRange.h"
+#include "reporter/engines/pe/headers/CodeRange.h"
 #include "reporter/engines/x86/Disasm.h"
 #include "reporter/engines/x86/Opcodes.h"
 

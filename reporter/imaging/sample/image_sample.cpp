@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "reporter/imaging/NVBitmap.h"
 
 namespace {

@@ -5,7 +5,7 @@
 //   desktop_test.exe --cover L T R B        helper: a topmost magenta window
 #include <windows.h>
 
-#include "common/NativeHandles_win.h"
+#include "common/win/NativeHandles_win.h"
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "reporter/imaging/ScreenCapture.h"
 #include "reporter/ui/ProgressAlert.h"
 

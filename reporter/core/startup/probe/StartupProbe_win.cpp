@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "common/Utf.h"
+#include "common/text/Utf.h"
 #include "reporter/core/startup/Startup_win.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-#include "reporter/engines/pe/ImageMemory.h"
+#include "reporter/engines/pe/headers/ImageMemory.h"
 #include "reporter/engines/x86/ParseFunction.h"
 #include "reporter/engines/x86/oracle/RealCode.h"
 

@@ -1,8 +1,0 @@
-// Off Windows there is no debug-help library: program databases are not read.
-#include "reporter/engines/symbols/DebugHelp.h"
-
-namespace ruvex {
-
-std::unique_ptr<IDebugHelp> SystemDebugHelp() { return nullptr; }
-
-}  // namespace ruvex

@@ -1,9 +1,0 @@
-#include <windows.h>
-
-#include "reporter/engines/system/Ticks.h"
-
-namespace ruvex {
-
-std::uint32_t TickCount() { return GetTickCount(); }
-
-}  // namespace ruvex
