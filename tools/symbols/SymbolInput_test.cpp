@@ -213,17 +213,30 @@ void ExpectModuleResolves(const std::string& image, TMemorySymbolFiles& files, i
   const std::vector<TOracleRow> rows = Oracle(image, sample, NmFunctions(image, layout, reference));
   ASSERT_EQ(sample.size(), rows.size());
   for (const TOracleRow& r : rows) {
-    EXPECT_TRUE(r.NmNames(kelvane::Utf16ToUtf8(map.FindPublic(r.address).Name))) << std::hex << r.address;
+    const std::string name = kelvane::Utf16ToUtf8(map.FindPublic(r.address).Name);
+    EXPECT_TRUE(r.NmNames(name)) << std::hex << r.address << ": " << name << " where nm has "
+                                 << (r.nmNames.empty() ? std::string("nothing") : r.nmNames.front());
     const int line = map.FindLine(r.address);
     if (line != 0 || r.function != "??") EXPECT_EQ(r.line, line) << std::hex << r.address << " " << r.function;
   }
   EXPECT_FALSE(map.FindSegment(true, sample[0]).Unit_.empty());
 }
 
+// A CI run builds the win32 preset before any test (scripts/test), so there
+// a missing program is lost coverage; elsewhere the developer may simply not
+// have built it.
+bool InCiRun() {
+  const char* ci = std::getenv("CI");
+  return ci && std::string(ci) == "true";
+}
+
 // The project's own 32-bit program with the ".ruvex" file the tool makes.
 TEST(OwnProgram, Win32BuildResolvesThroughItsCompactFile) {
   const std::string image = ruvex::testing::OwnWin32Program();
-  if (image.empty()) GTEST_SKIP() << "build/win32/bin/Kelvane.exe is not built yet";
+  if (image.empty()) {
+    if (InCiRun()) FAIL() << "build/win32/bin/Kelvane.exe is missing: scripts/test builds the win32 preset first";
+    GTEST_SKIP() << "build/win32/bin/Kelvane.exe is not built yet";
+  }
   TImageLayout layout;
   TMapFile map = MapOfImage(image, layout);
   TMemorySymbolFiles files;
