@@ -75,13 +75,14 @@ std::vector<TLineUnit> LineUnits(std::string_view decodedLines) {
   std::vector<TLineUnit> out;
   std::string unit;
   std::string_view lastTitle;  // "path:" before a file switch or a unit's table
-  std::optional<Address> sequenceStart;
+  Address sequenceStart = 0;
+  bool inSequence = false;
   for (std::string_view line : Lines(decodedLines)) {
     if (line.compare(0, 9, "File name") == 0) {  // the column titles open a unit's table
       std::string_view title = lastTitle;
       if (title.compare(0, 4, "CU: ") == 0) title.remove_prefix(4);
       unit = BaseName(title);
-      sequenceStart.reset();
+      inSequence = false;
       continue;
     }
     if (!line.empty() && line[0] != ' ' && line.back() == ':') {
@@ -91,10 +92,13 @@ std::vector<TLineUnit> LineUnits(std::string_view decodedLines) {
     const std::vector<std::string_view> f = Fields(line);
     if (f.size() < 3 || f[2].substr(0, 2) != "0x" || unit.empty()) continue;
     const Address address = std::strtoull(std::string(f[2]).c_str(), nullptr, 16);
-    if (!sequenceStart) sequenceStart = address;
+    if (!inSequence) {
+      sequenceStart = address;
+      inSequence = true;
+    }
     if (f[1] == "-") {  // the end of a sequence
-      if (address > *sequenceStart) out.push_back({*sequenceStart, address, unit});
-      sequenceStart.reset();
+      if (address > sequenceStart) out.push_back({sequenceStart, address, unit});
+      inSequence = false;
     }
   }
   std::sort(out.begin(), out.end(), [](const TLineUnit& a, const TLineUnit& b) { return a.start < b.start; });
