@@ -51,7 +51,55 @@ std::optional<long> Tagged(std::string_view line, std::string_view key, int base
   return v;
 }
 
+// The full name of a file record: the unit of a line sequence that holds one
+// of the record's functions and whose name extends the record.
+std::string FullUnitName(const std::string& record, const std::vector<Address>& functions,
+                         const std::vector<TLineUnit>& lineUnits) {
+  for (Address a : functions) {
+    auto it = std::upper_bound(lineUnits.begin(), lineUnits.end(), a,
+                               [](Address x, const TLineUnit& u) { return x < u.start; });
+    if (it == lineUnits.begin() || a >= std::prev(it)->end) continue;
+    const std::string& name = std::prev(it)->name;
+    if (name.size() > record.size() && name.compare(0, record.size(), record) == 0) return name;
+  }
+  return record;
+}
+
 }  // namespace
+
+std::vector<TLineUnit> LineUnits(std::string_view decodedLines) {
+  std::vector<TLineUnit> out;
+  std::string unit;
+  std::string_view lastTitle;  // "path:" before a file switch or a unit's table
+  Address sequenceStart = 0;
+  bool inSequence = false;
+  for (std::string_view line : Lines(decodedLines)) {
+    if (line.compare(0, 9, "File name") == 0) {  // the column titles open a unit's table
+      std::string_view title = lastTitle;
+      if (title.compare(0, 4, "CU: ") == 0) title.remove_prefix(4);
+      unit = kelvane::FileNameOf(std::string_view(title));
+      inSequence = false;
+      continue;
+    }
+    if (!line.empty() && line[0] != ' ' && line.back() == ':') {
+      lastTitle = line.substr(0, line.size() - 1);
+      continue;
+    }
+    const std::vector<std::string_view> f = Fields(line);
+    if (f.size() < 3 || f[2].substr(0, 2) != "0x" || unit.empty()) continue;
+    const Address address = std::strtoull(std::string(f[2]).c_str(), nullptr, 16);
+    if (!inSequence) {
+      sequenceStart = address;
+      inSequence = true;
+    }
+    if (f[1] == "-") {  // the end of a sequence
+      if (address > sequenceStart) out.push_back({sequenceStart, address, unit});
+      inSequence = false;
+    }
+  }
+  std::sort(out.begin(), out.end(), [](const TLineUnit& a, const TLineUnit& b) { return a.start < b.start; });
+  return out;
+}
 
 std::string ReadableName(std::string name, bool i386) {
   if (i386) {
@@ -92,13 +140,19 @@ std::optional<TImageLayout> ReadImageLayout(std::string_view file) {
   return layout;
 }
 
-int AddObjdumpSymbols(std::string_view text, const TImageLayout& layout, TMapFile& map) {
+int AddObjdumpSymbols(std::string_view text, const TImageLayout& layout, TMapFile& map,
+                      const std::vector<TLineUnit>& lineUnits) {
   struct Function {
     Address address;
-    std::string unit, name;
+    std::size_t record;  // index into records, or npos before the first
+    std::string name;
+  };
+  struct Record {
+    std::string unit;
+    std::vector<Address> functions;
   };
   std::vector<Function> functions;
-  std::string unit;
+  std::vector<Record> records;
   for (std::string_view line : Lines(text)) {
     if (line.empty() || line[0] != '[') continue;
     const auto sec = Tagged(line, "(sec", 10);
@@ -111,23 +165,29 @@ int AddObjdumpSymbols(std::string_view text, const TImageLayout& layout, TMapFil
     if (nameAt == std::string_view::npos) continue;
     const std::string_view name = line.substr(nameAt + 1);
     if (*storage == 103) {  // a ".file" entry opens the next source file
-      unit = kelvane::FileNameOf(std::string_view(name));
+      records.push_back({kelvane::FileNameOf(std::string_view(name)), {}});
       continue;
     }
     if (*type != 0x20 || *sec < 1 || static_cast<std::size_t>(*sec) > layout.sections.size() ||
         !layout.codeSections[*sec - 1])
       continue;
     const Address offset = std::strtoull(std::string(line.substr(hex + 1, nameAt - hex - 1)).c_str(), nullptr, 16);
-    functions.push_back({layout.sections[*sec - 1] + offset, unit, ReadableName(std::string(name), layout.i386)});
+    const Address address = layout.sections[*sec - 1] + offset;
+    const std::size_t record = records.empty() ? std::string::npos : records.size() - 1;
+    if (!records.empty()) records.back().functions.push_back(address);
+    functions.push_back({address, record, ReadableName(std::string(name), layout.i386)});
   }
+  for (Record& r : records) r.unit = FullUnitName(r.unit, r.functions, lineUnits);
+  auto unitOf = [&](const Function& f) { return f.record == std::string::npos ? std::string() : records[f.record].unit; };
   std::stable_sort(functions.begin(), functions.end(),
                    [](const Function& a, const Function& b) { return a.address < b.address; });
   const Address top = layout.ranges.topOfCode;
   for (std::size_t i = 0; i < functions.size(); ++i) {
     const Address end = i + 1 < functions.size() ? functions[i + 1].address : std::max(top, functions[i].address + 1);
-    if (!functions[i].unit.empty())
+    const std::string unit = unitOf(functions[i]);
+    if (!unit.empty())
       map.AddSegment(true, functions[i].address, static_cast<std::uint32_t>(end - functions[i].address),
-                     kelvane::Utf8ToUtf16(functions[i].unit), true);
+                     kelvane::Utf8ToUtf16(unit), true);
   }
   map.SortSegments();
   for (const Function& f : functions) map.AddPublic(true, kelvane::Utf8ToUtf16(f.name), f.address);

@@ -25,10 +25,23 @@ struct TImageLayout {
 // The layout of a PE file on disk; none when it is not one.
 std::optional<TImageLayout> ReadImageLayout(std::string_view file);
 
+// A code range of the DWARF line table and the source file its compilation
+// unit was compiled from, without path.
+struct TLineUnit {
+  Address start = 0, end = 0;
+  std::string name;
+};
+
+// The line table's sequences with their compilation units, by address.
+std::vector<TLineUnit> LineUnits(std::string_view decodedLines);
+
 // Functions of the symbol table: one segment per run of functions of the
 // same source file, one public per function (names undecorated and
-// demangled). Returns the number of publics.
-int AddObjdumpSymbols(std::string_view text, const TImageLayout& layout, TMapFile& map);
+// demangled). The toolchain cuts the file records short ("netconnection."
+// for netconnection.c); where `lineUnits` name a file that the record begins
+// with, the unit takes that full name. Returns the number of publics.
+int AddObjdumpSymbols(std::string_view text, const TImageLayout& layout, TMapFile& map,
+                      const std::vector<TLineUnit>& lineUnits = {});
 
 // Line records of the DWARF line table inside the code range; of several
 // rows at one address the last holds. Returns the number of lines.

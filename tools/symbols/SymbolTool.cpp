@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
   map.SetCodeRange(layout->ranges.baseOfCode, layout->ranges.topOfCode);
   map.SetDataRange(layout->ranges.baseOfData, layout->ranges.topOfData);
   map.SetEntryPoint(layout->ranges.entryPoint);
-  const int publics = symbols::AddObjdumpSymbols(*symbolText, *layout, map);
+  const int publics = symbols::AddObjdumpSymbols(*symbolText, *layout, map, symbols::LineUnits(*lineText));
   const int lines = symbols::AddDecodedLines(*lineText, *layout, map);
   if (publics == 0) return Fail(image + " has no function symbols (stripped?)");
 

@@ -7,6 +7,9 @@ here) and Python's zlib.
    `ruvex-symbols --dump` reads back the same tables.
 2. Reads what `ruvex-symbols` wrote for a real image and checks its tables
    against the dump of the same file.
+3. Names longer than a packed string holds come back whole through the
+   long-names block; a reader that skips the block still gets every table
+   but the entry point, with the names' first bytes.
 
 usage: check_compact.py RUVEX_SYMBOLS WORK_DIR [IMAGE OBJDUMP]
 """
@@ -17,6 +20,7 @@ import sys
 import zlib
 
 SIGNATURE = b"RUVEX-SYMBOLS1"
+LONG_NAMES_TAG = b"LNAM"
 KEY_WORD = "Vexlar"
 
 
@@ -125,6 +129,11 @@ def write_compact(segments, publics, lines, entry=None, version=3, minimal=False
             s += struct.pack("<iI", line, address)
         else:
             s += packed_int(line - lines[i - 1][0]) + packed_int(address - lines[i - 1][1])
+    long_names = [(i, n.encode()) for i, (n, _) in enumerate(publics) if not minimal and len(n.encode()) > 255]
+    if long_names:
+        s += LONG_NAMES_TAG + struct.pack("<I", len(long_names))
+        for i, b in long_names:
+            s += struct.pack("<II", i, len(b)) + b
     if entry is not None:
         s += struct.pack("<I", entry)
     deflate = zlib.compressobj(9, zlib.DEFLATED, -15)
@@ -137,8 +146,9 @@ def write_compact(segments, publics, lines, entry=None, version=3, minimal=False
     return head + payload
 
 
-def read_compact(data):
-    """The tables of compact data, as the dump prints them."""
+def read_compact(data, long_names=True):
+    """The tables of compact data, as the dump prints them; without
+    long_names as a reader that does not know that block."""
     assert data[:14] == SIGNATURE, "signature"
     length, version = struct.unpack_from("<II", data, 14)
     flags = struct.unpack_from("<I", data, 30)[0] if version == 3 else 0
@@ -175,10 +185,12 @@ def read_compact(data):
             take("<B")
         out.append("segment %08x %08x %s" % (start, length, unit))
     address = 0
+    publics = []
     for i in range(take("<I")):
         name = "public%%%d" % i if minimal else pstr()
         address = take("<I") if i == 0 else address + pint()
-        out.append("public %08x %s" % (address, name))
+        publics.append([address, name])
+    public_lines = len(out)
     line = address = 0
     for i in range(take("<I")):
         if i == 0:
@@ -186,8 +198,15 @@ def read_compact(data):
         else:
             line, address = line + pint(), address + pint()
         out.append("line %08x %d" % (address, line))
+    if long_names and not minimal and len(s) - pos > 4 and s[pos:pos + 4] == LONG_NAMES_TAG:
+        pos += 4
+        for _ in range(take("<I")):
+            index, n = take("<II")
+            publics[index][1] = s[pos:pos + n].decode()
+            pos += n
     if len(s) - pos == 4:
         out.append("entry %08x" % take("<I"))
+    out[public_lines:public_lines] = ["public %08x %s" % (a, n) for a, n in publics]
     return out
 
 
@@ -215,6 +234,13 @@ def main():
         want = read_compact(open(path, "rb").read())
         assert got == want, "%s:\n%s\n!=\n%s" % (path, "\n".join(got), "\n".join(want))
         checked += len(want)
+        if not minimal:
+            assert "public 00009400 " + "x" * 300 in want, "a long name read back whole"
+            skipped = read_compact(open(path, "rb").read(), long_names=False)
+            full = [w for w in want if not w.startswith("entry ")]
+            assert len(skipped) == len(full), path
+            for a, b in zip(skipped, full):
+                assert a == b or (b.startswith(a) and len(a.encode()) == len("public 00000000 ") + 255), (a, b)
 
     if len(sys.argv) > 4:
         image, objdump = sys.argv[3], sys.argv[4]

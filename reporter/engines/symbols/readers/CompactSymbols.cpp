@@ -15,6 +15,10 @@ namespace ruvex {
 namespace {
 
 constexpr std::string_view kKeyWord = "Vexlar";
+constexpr std::size_t kMaxPackedString = 255;
+// Opens the block of public names longer than a packed string holds (C++
+// template names often are).
+constexpr std::string_view kLongNamesTag = "LNAM";
 
 std::uint32_t Le32At(std::string_view data, std::size_t at) {
   std::uint32_t v = 0;
@@ -59,15 +63,50 @@ bool ReadPackedString(kelvane::TByteCursor& c, std::u16string& text) {
   return true;
 }
 
-void PutPackedString(std::string& out, const std::u16string& text) {
-  std::string utf8 = kelvane::Utf16ToUtf8(text);
-  if (utf8.size() > 255) {
-    std::size_t cut = 255;
+// A text of more than 255 bytes keeps its first whole characters here; the
+// long-names block behind the line table holds it whole.
+void PutPackedString(std::string& out, std::string utf8) {
+  if (utf8.size() > kMaxPackedString) {
+    std::size_t cut = kMaxPackedString;
     while (cut > 0 && (static_cast<std::uint8_t>(utf8[cut]) & 0xC0) == 0x80) --cut;  // whole characters
     utf8.resize(cut);
   }
   out.push_back(static_cast<char>(utf8.size()));
   out += utf8;
+}
+
+// Behind the line table, before the entry point: the tag, a 32-bit count,
+// then per name the 32-bit index of its public, its 32-bit byte length and
+// its UTF-8 bytes. Readers that do not know the block see the shortened
+// names (and, as any data that is not exactly an entry point, skip the rest).
+void PutLongNames(std::string& out, const std::vector<std::pair<std::uint32_t, std::string>>& names) {
+  if (names.empty()) return;
+  out += kLongNamesTag;
+  kelvane::PutLe32(out, static_cast<std::uint32_t>(names.size()));
+  for (const auto& [index, utf8] : names) {
+    kelvane::PutLe32(out, index);
+    kelvane::PutLe32(out, static_cast<std::uint32_t>(utf8.size()));
+    out += utf8;
+  }
+}
+
+// True when there is no block; false when there is one that is not sound.
+bool ReadLongNames(TByteCursor& c, std::vector<std::pair<std::u16string, std::int64_t>>& publics) {
+  std::string_view tag;
+  const std::size_t start = c.Position();
+  if (c.Remaining() <= 4 || !c.Bytes(kLongNamesTag.size(), tag) || tag != kLongNamesTag) {
+    c.Seek(start);
+    return true;
+  }
+  std::uint32_t count = 0;
+  if (!c.Read(count) || !c.CanHold(count, 8)) return false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t index = 0, length = 0;
+    std::string_view bytes;
+    if (!c.Read(index) || !c.Read(length) || index >= publics.size() || !c.Bytes(length, bytes)) return false;
+    publics[index].first = kelvane::Utf8ToUtf16(bytes);
+  }
+  return true;
 }
 
 struct TStaged {
@@ -136,6 +175,7 @@ bool ParseStream(std::string_view stream, bool minimal, TStaged& out) {
     }
     out.lines.emplace_back(line, address);
   }
+  if (!minimal && !ReadLongNames(c, out.publics)) return false;
   if (c.Remaining() == 4) {
     out.hasEntry = true;
     c.Read(out.entry);
@@ -223,15 +263,20 @@ std::string WriteCompactSymbols(const TMapFile& map, const TCompactWriteOptions&
       for (const TMfLine& l : map.Lines()) lines = lines || (l.Address >= s->StartAddress && l.Address < s->End());
       stream.push_back(lines ? 1 : 0);
     } else {
-      PutPackedString(stream, s->Unit_);
+      PutPackedString(stream, kelvane::Utf16ToUtf8(s->Unit_));
     }
   }
   std::vector<const TMfPublic*> publics;
   for (const TMfPublic& p : map.Publics())
     if (p.Code) publics.push_back(&p);
   kelvane::PutLe32(stream, static_cast<std::uint32_t>(publics.size()));
+  std::vector<std::pair<std::uint32_t, std::string>> longNames;
   for (std::size_t i = 0; i < publics.size(); ++i) {
-    if (!options.minimal) PutPackedString(stream, publics[i]->Name);
+    if (!options.minimal) {
+      std::string name = kelvane::Utf16ToUtf8(publics[i]->Name);
+      if (name.size() > kMaxPackedString) longNames.emplace_back(static_cast<std::uint32_t>(i), name);
+      PutPackedString(stream, std::move(name));
+    }
     if (i == 0)
       kelvane::PutLe32(stream, rel(publics[0]->Address));
     else
@@ -248,6 +293,7 @@ std::string WriteCompactSymbols(const TMapFile& map, const TCompactWriteOptions&
       PutPackedInt(stream, static_cast<std::int64_t>(lines[i].Address) - static_cast<std::int64_t>(lines[i - 1].Address));
     }
   }
+  PutLongNames(stream, longNames);
   if (map.EntryPoint() != 0) kelvane::PutLe32(stream, rel(map.EntryPoint()));
 
   std::string payload = PackBlock(stream, false);

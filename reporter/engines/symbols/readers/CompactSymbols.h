@@ -7,6 +7,9 @@
 // version (2 or 3); version 3 adds the DOS date and time of creation, the
 // CRC-32 of the uncompressed stream and flags (bit 0: minimal form, names
 // kept in a separate file). The payload is a compressed block, enciphered.
+// Names are packed strings of at most 255 bytes; a public name beyond that
+// is kept whole in a block behind the line table and shortened in its
+// packed string, so that readers without the block still show its start.
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -116,6 +116,25 @@ TEST(CompactSymbols, FingerprintMustMatchWhenExpected) {
   EXPECT_EQ(0, b.SegmentCount());
 }
 
+// Names beyond the 255 bytes of a packed string (demangled C++ templates)
+// come back whole, and the entry point behind them too.
+TEST(CompactSymbols, LongNamesComeBackWhole) {
+  TMapFile written = Sample(0x1000);
+  const std::u16string exactlyFits(255, u'f');
+  std::u16string template1(300, u't'), template2;
+  for (int i = 0; i < 400; ++i) template2 += u"\u00e9<";  // two bytes each in UTF-8
+  written.AddPublic(true, exactlyFits, 0x1100);
+  written.AddPublic(true, template1, 0x1200);
+  written.AddPublic(true, template2, 0x9100);
+  written.SortPublics();
+  TMapFile read;
+  read.SetCodeRange(0x1000, 0x11000);
+  const std::string data = WriteCompactSymbols(written);
+  ASSERT_TRUE(ParseCompactSymbols(data, read));
+  ExpectSameTables(written, read, 0);
+  EXPECT_EQ(template2, read.FindPublic(Address{0x9100}).Name);
+}
+
 // Every truncation and every single-byte change is rejected whole or read
 // without fault; a rejected one adds nothing.
 TEST(CompactSymbols, DamagedDataIsRejectedWhole) {
