@@ -169,7 +169,7 @@ std::shared_ptr<IREFields> TIREFields::Clone() const {
 
 void TIREFields::SetAddIndex(int index) {
   THold hold(lock_);
-  addIndex_ = index >= 1 ? index : -1;
+  addIndex_ = index >= 1 ? std::min(index, static_cast<int>(items_.size())) : -1;
 }
 
 void TIREFields::AcceptData(bool accept) {

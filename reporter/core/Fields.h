@@ -67,7 +67,7 @@ class IREFieldsEx {
   // The owner (exception or settings object) goes away: no more calls.
   virtual void ClearExcParent() = 0;
   virtual void ClearMesParent() = 0;
-  // Where new names go in (0: at the end).
+  // Where new names go in (0: at the end; at most the count).
   virtual void SetAddIndex(int index) = 0;
   // SetContent and Insert are ignored until data is accepted.
   virtual void AcceptData(bool accept) = 0;
