@@ -158,7 +158,8 @@ void AddProgramFields(THeaderBuilder& b, IHeaderSource& s, const THeaderFacts& f
                                                 : std::u16string(u"mingw-w64 GCC (old linker), C++20");
   });
   b.Field(u"RuvexExcept version", [] { return std::u16string(kReporterVersion); });
-  for (const auto& [name, text] : facts.pluginFields) b.Field(name, [&] { return text ? text() : u""; });
+  for (const auto& plugin : facts.pluginFields)
+    b.Field(plugin.first, [&] { return plugin.second ? plugin.second() : std::u16string(); });
 }
 
 void AddExceptionFields(THeaderBuilder& b, const THeaderFacts& facts) {

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
 #include "common/Format.h"
 #include "common/Utf.h"
 #include "reporter/core/report/ReportFormat.h"
@@ -236,6 +241,38 @@ TEST(ReportFileMergeTest, TheTailOfALargerFileIsTrimmedToWholeReports) {
   const std::string tail = report.substr(report.size() / 2) + "\r\n\r\n" + report + "\r\n\r\n";
   const std::string file = ComposeReportFile(tail, Report({.crc1 = 4}), {}, true);
   EXPECT_EQ(file, report + "\r\n\r\n" + Utf8(Report({.crc1 = 4})) + "\r\n\r\n");
+}
+
+}  // namespace
+}  // namespace ruvex
+
+namespace ruvex {
+namespace {
+
+// Python reads what the merge wrote: strict UTF-8 without a byte-order
+// mark, whole reports with aligned headers, and the counts.
+TEST(ReportFileMergeTest, AnIndependentReaderAgreesOnReportsAndCounts) {
+  const char* source = std::getenv("KELVANE_SOURCE_DIR");
+  const char* binary = std::getenv("KELVANE_BINARY_DIR");
+  if (!source || !binary || std::system("python3 -c pass") != 0) GTEST_SKIP() << "needs python3 and the CTest paths";
+  std::string file;
+  for (std::uint32_t crc : {1u, 2u, 1u, 1u, 3u}) file = Save(file, {.crc1 = crc});
+  const std::string path = std::string(binary) + "/reportfile-oracle.qbr";
+  const std::string out = path + ".out";
+  {
+    std::ofstream(path, std::ios::binary) << file;
+  }
+  const std::string command = "python3 " + std::string(source) + "/reporter/core/reportfile/read_report_file.py " +
+                              path + " > " + out;
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::ifstream in(out);
+  const std::string printed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(printed,
+            "$00000002, $11111111, $22222222 1\n"
+            "$00000001, $11111111, $22222222 3\n"
+            "$00000003, $11111111, $22222222 1\n");
+  std::remove(path.c_str());
+  std::remove(out.c_str());
 }
 
 }  // namespace
