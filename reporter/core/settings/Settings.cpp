@@ -117,12 +117,18 @@ TIRESettings::TIRESettings(TSettingsEnvironment& environment, ModuleHandle modul
 }
 
 TIRESettings::~TIRESettings() {
+  // The lists may outlive this object; they stop writing back into it.
+  // Clearing waits for a write-back in progress, which takes listsLock_, so
+  // it runs outside that lock.
+  std::shared_ptr<TIREAttachments> attachments;
+  std::shared_ptr<TIREFields> fields;
   {
     std::lock_guard<std::mutex> hold(listsLock_);
-    // The lists may outlive this object; they stop writing back into it.
-    if (FAddAttachs) FAddAttachs->SetOnChange(nullptr);
-    if (FAddFields) FAddFields->SetOnChange(nullptr);
+    attachments = FAddAttachs;
+    fields = FAddFields;
   }
+  if (attachments) attachments->SetOnChange(nullptr);
+  if (fields) fields->SetOnChange(nullptr);
   if (control_) {
     UnlinkSettingsModule(*control_, FSettings);
     env_.Anchor().Release(control_);
@@ -279,7 +285,7 @@ void TIRESettings::FillFormCache(const std::vector<TAssistantFormState>& forms) 
   for (const auto& form : forms) {
     if (!form.closedWithOk) continue;
     for (const auto& item : form.items)
-      cache->Set(item.name, item.isCheckBox ? std::u16string(item.checked ? u"+" : u"-") : item.text);
+      cache->SetContent(item.name, item.isCheckBox ? std::u16string(item.checked ? u"+" : u"-") : item.text);
   }
 }
 
@@ -292,9 +298,9 @@ void TIRESettings::ReadFormCache(std::vector<TAssistantFormState>& forms) const 
   if (!cache) return;
   for (auto& form : forms)
     for (auto& item : form.items) {
-      int at = cache->Find(item.name);
+      int at = cache->FindItem(item.name);
       if (at < 0) continue;
-      std::u16string value = cache->Content(at);
+      std::u16string value = cache->GetContentAt(at);
       if (item.isCheckBox)
         item.checked = value == u"+";
       else

@@ -287,9 +287,9 @@ TEST_F(SettingsTest, AdditionalFieldsRoundTripValuesWithEquals) {
   host.modules[kExe].block = Block({Str("AddFields", u"User=me|Query=a=b&c=d|Flag")});
   auto s = std::make_shared<TIRESettings>(env, kExe);
   auto fields = s->GetAdditionalFields();
-  ASSERT_EQ(fields->Count(), 3);
-  EXPECT_EQ(fields->Content(1), u"a=b&c=d");
-  EXPECT_EQ(fields->Content(2), u"");
+  ASSERT_EQ(fields->GetItemCount(), 3);
+  EXPECT_EQ(fields->GetContentAt(1), u"a=b&c=d");
+  EXPECT_EQ(fields->GetContentAt(2), u"");
   fields->Add(u"Build", u"x=1");
   EXPECT_EQ(s->GetPropStr("AddFields"), u"User=me|Query=a=b&c=d|Flag=|Build=x=1");
   EXPECT_EQ(ParseAdditionalFields(s->GetPropStr("AddFields")), std::static_pointer_cast<TIREFields>(fields)->Items());
@@ -298,7 +298,7 @@ TEST_F(SettingsTest, AdditionalFieldsRoundTripValuesWithEquals) {
   // The list may outlive its settings object; it stops writing back.
   s.reset();
   fields->Add(u"Late", u"1");
-  EXPECT_EQ(fields->Count(), 4);
+  EXPECT_EQ(fields->GetItemCount(), 4);
 }
 
 TEST_F(SettingsTest, AdditionalAttachmentsFillTheirDefaults) {

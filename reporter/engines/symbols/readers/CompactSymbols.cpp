@@ -91,7 +91,7 @@ void PutLongNames(std::string& out, const std::vector<std::pair<std::uint32_t, s
 }
 
 // True when there is no block; false when there is one that is not sound.
-bool ReadLongNames(TByteCursor& c, std::vector<std::pair<std::u16string, std::int64_t>>& publics) {
+bool ReadLongNames(kelvane::TByteCursor& c, std::vector<std::pair<std::u16string, std::int64_t>>& publics) {
   std::string_view tag;
   const std::size_t start = c.Position();
   if (c.Remaining() <= 4 || !c.Bytes(kLongNamesTag.size(), tag) || tag != kLongNamesTag) {
