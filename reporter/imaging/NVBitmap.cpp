@@ -27,7 +27,7 @@ class TINVBitmap final : public INVBitmap {
 
  private:
   bool Save(const std::u16string& fileName, const std::string& bytes) {
-    return !bytes.empty() && WriteFileReplacing(fs_, fileName, bytes);
+    return !bytes.empty() && kelvane::WriteFileReplacing(fs_, fileName, bytes);
   }
 
   std::unique_ptr<IPixelStore> store_;

@@ -11,15 +11,8 @@
 
 namespace ruvex {
 
-using kelvane::CreateSibling;
 using kelvane::DefaultFileSystem;
 using kelvane::IFileSystem;
-using kelvane::IFileWriter;
-using kelvane::kAttrArchive;
-using kelvane::kAttrReadOnly;
-using kelvane::TLocalTime;
-using kelvane::TSourceFile;
-using kelvane::WriteFileReplacing;
 
 class INVBitmap;
 using PNVBitmap = std::shared_ptr<INVBitmap>;
