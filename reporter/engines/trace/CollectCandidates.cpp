@@ -175,6 +175,8 @@ bool TCollector::Offer(const TOffer& o) {
                            (top || s_.model.LooksLikeReturnAddress(s_.memory, v));
   if (!moduleCheck && !top) return false;
   const int module = moduleCheck ? s_.caches.RegisterModule(region->allocationBase) : -1;
+  // Outside every module only generated code can hold a return address.
+  if (module < 0 && !top && !region->executable) return false;
   if (module >= 0 && !top) {
     const TTraceModule& m = s_.caches.Module(module);
     if (!m.InCode(v) && !m.InData(v)) return false;
