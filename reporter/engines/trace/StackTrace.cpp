@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "reporter/engines/trace/TraceState.h"
+#include "reporter/engines/trace/TraceText.h"
 #include "reporter/ui/ProgressAlert.h"
 
 namespace ruvex {
@@ -34,6 +35,18 @@ void ClearOutputs(const TTraceRequest& r) {
 }
 
 }  // namespace
+
+std::u16string TStackTracer::InternalError(const char16_t* phase, const TTraceRequest& request, Address current) {
+  std::u16string text = std::u16string(kInternalError) + phase;
+  if (!request.isException) return text;
+  text += u"\r\n" + std::u16string(kOriginalLocation) + u"\r\n";
+  try {
+    return text + AddressToText(host_, current, request.showRelativeAddrs, request.showRelativeLines);
+  } catch (const std::exception&) {
+    // The symbols that failed the phase may fail here too.
+    return text + HexText(current, 2 * host_.PointerSize());
+  }
+}
 
 TStackTracer::TStackTracer(ITraceHost& host) : host_(host), model_(defaultModel_) {}
 TStackTracer::TStackTracer(ITraceHost& host, const ICodeModel& model) : host_(host), model_(model) {}
@@ -79,11 +92,7 @@ std::u16string TStackTracer::TraceStack(const TTraceRequest& request) {
       else
         result = ComposeResult(s);
     } catch (const std::exception&) {
-      result = std::u16string(kInternalError) + phase.name;
-      if (request.isException)
-        result += u"\r\n" + std::u16string(kOriginalLocation) + u"\r\n" +
-                  AddressToText(host_, current, request.showRelativeAddrs, request.showRelativeLines);
-      return result;
+      return InternalError(phase.name, request, current);
     }
     if (phase.progressAfter >= 0) s.Progress(phase.progressAfter);
   }

@@ -65,6 +65,8 @@ class TStackTracer {
   ITraceHost& Host() { return host_; }
 
  private:
+  std::u16string InternalError(const char16_t* phase, const TTraceRequest& request, Address current);
+
   ITraceHost& host_;
   TX86CodeModel32 defaultModel_;
   const ICodeModel& model_;

@@ -236,5 +236,94 @@ TEST_F(TTraceFixture, PreparedStackGivesTheSameTrace) {
   EXPECT_EQ(Addresses(), (std::vector<Address>{kDemoBase + 0x102D, kDemoBase + 0x1013, kDemoBase + 0x1003}));
 }
 
+TEST_F(TTraceFixture, RuntimeFramesOfACxxTerminationAreHidden) {
+  auto map = DemoSymbols();
+  TMapFile renamed;
+  renamed.AddSegment(true, kDemoBase + 0x1000, 0x100, u"Demo");
+  renamed.SortSegments();
+  for (const TMfPublic& p : map->Publics())
+    renamed.AddPublic(true, p.Name == u"A" ? u"_ThrowExceptionLDTC" : p.Name, p.Address);
+  renamed.SortPublics();
+  for (const TMfLine& l : map->Lines()) renamed.AddLine(l.Line, l.Address);
+  renamed.SortLines();
+  renamed.SetValid(true);
+  host.symbols[kDemoBase] = std::make_shared<TMapFile>(renamed);
+  Trace();
+  EXPECT_EQ(items.size(), 3u);
+  request.cxxTermination = true;
+  Trace();
+  // The throw routine goes; the top stays, being the exception location.
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].FunctionName, u"B");
+  EXPECT_EQ(items[1].FunctionName, u"Main");
+}
+
+TEST_F(TTraceFixture, HandlerFramesOfAPreparedStackAreHidden) {
+  auto map = DemoSymbols();
+  TMapFile renamed;
+  renamed.AddSegment(true, kDemoBase + 0x1000, 0x100, u"Demo");
+  renamed.SortSegments();
+  for (const TMfPublic& p : map->Publics())
+    renamed.AddPublic(true,
+                      p.Name == u"A" ? u"__ExceptionHandler" : p.Name == u"Main" ? u"KiUserExceptionDispatcher" : p.Name,
+                      p.Address);
+  renamed.SortPublics();
+  for (const TMfLine& l : map->Lines()) renamed.AddLine(l.Line, l.Address);
+  renamed.SortLines();
+  renamed.SetValid(true);
+  host.symbols[kDemoBase] = std::make_shared<TMapFile>(renamed);
+  const std::string prepared = PrepareStack(host, fault.ebp, kStackTop, kStackBase, false, 0);
+  request.preparedStack = &prepared;
+  Trace();
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].FunctionName, u"B");
+  // Without the current address the prepared stack no longer counts: the
+  // handler frames stay (below them the stale call in B is all there is).
+  request.noCurrentAddress = true;
+  Trace();
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(items[1].FunctionName, u"__ExceptionHandler");
+  EXPECT_EQ(items[2].FunctionName, u"KiUserExceptionDispatcher");
+}
+
+// Symbols that fail: the phase's internal error, with the original location.
+class TFailingHost : public TFakeTraceHost {
+ public:
+  int failures = 0;
+  std::shared_ptr<const TMapFile> ModuleSymbols(Address module) override {
+    if (failures > 0) {
+      --failures;
+      throw std::runtime_error("broken symbols");
+    }
+    return TFakeTraceHost::ModuleSymbols(module);
+  }
+};
+
+TEST(TraceStackErrors, InternalErrorNamesThePhaseAndTheOriginalLocation) {
+  TFailingHost host;
+  AddDemo(host);
+  TDemoFault fault;
+  SetStack(host, fault.stack);
+  TTraceRequest request;
+  request.currentAddress = kDemoBase + 0x102D;
+  request.isException = true;
+  request.stackBottom = kStackBase;
+  request.stackTop = kStackTop;
+  TStackTracer tracer(host);
+  host.failures = 1;
+  EXPECT_EQ(kelvane::Utf16ToUtf8(tracer.TraceStack(request)),
+            ">> internal error in CollectPossibleStackItems\r\n"
+            ">> original exception location: \r\n"
+            "1000102d Demo.exe Demo 34 B");
+  host.failures = 2;  // the location cannot be named either
+  EXPECT_EQ(kelvane::Utf16ToUtf8(tracer.TraceStack(request)),
+            ">> internal error in CollectPossibleStackItems\r\n"
+            ">> original exception location: \r\n"
+            "1000102d");
+  host.failures = 1;
+  request.isException = false;
+  EXPECT_EQ(kelvane::Utf16ToUtf8(tracer.TraceStack(request)), ">> internal error in CollectPossibleStackItems");
+}
+
 }  // namespace
 }  // namespace ruvex
