@@ -286,6 +286,19 @@ TEST_F(TTraceFixture, HandlerFramesOfAPreparedStackAreHidden) {
   EXPECT_EQ(items[2].FunctionName, u"KiUserExceptionDispatcher");
 }
 
+TEST_F(TTraceFixture, MinimalDebugInformationListedOncePerModule) {
+  auto map = DemoSymbols();
+  map->SetMinDebugInfo("$1a2b");
+  host.symbols[kDemoBase] = map;
+  std::vector<std::u16string> infos{u"DEMO.EXE|$1A2B"};  // an equal entry, in other case
+  request.minDebugInfos = &infos;
+  Trace();
+  EXPECT_EQ(infos, (std::vector<std::u16string>{u"DEMO.EXE|$1A2B"}));
+  infos.clear();
+  Trace();
+  EXPECT_EQ(infos, (std::vector<std::u16string>{u"Demo.exe|$1a2b"}));
+}
+
 // Symbols that fail: the phase's internal error, with the original location.
 class TFailingHost : public TFakeTraceHost {
  public:
