@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/Utf.h"
 #include "reporter/engines/trace/TraceDemo.h"
+#include "reporter/ui/ProgressAlert.h"
 
 namespace ruvex {
 namespace {
@@ -297,6 +300,29 @@ TEST_F(TTraceFixture, MinimalDebugInformationListedOncePerModule) {
   infos.clear();
   Trace();
   EXPECT_EQ(infos, (std::vector<std::u16string>{u"Demo.exe|$1a2b"}));
+}
+
+class TRecordingAlert : public TProgressAlertBase {
+ public:
+  TRecordingAlert() : TProgressAlertBase(u"trace") {}
+  std::vector<int> positions;
+  void SetPosition(int perMille) override { positions.push_back(perMille); }
+  void ProcessMessages() override {}
+  bool Show(void*, bool) override { return false; }
+  void Close() override {}
+  void* WindowHandle() override { return nullptr; }
+};
+
+TEST_F(TTraceFixture, ProgressRunsFromZeroToAThousand) {
+  TRecordingAlert alert;
+  request.progress = &alert;
+  Trace();
+  const std::vector<int>& p = alert.positions;
+  ASSERT_FALSE(p.empty());
+  EXPECT_TRUE(std::is_sorted(p.begin(), p.end()));
+  EXPECT_GE(p.front(), 0);
+  EXPECT_EQ(p.back(), 1000);
+  for (int mark : {25, 650}) EXPECT_NE(std::find(p.begin(), p.end(), mark), p.end()) << mark;
 }
 
 // Symbols that fail: the phase's internal error, with the original location.
