@@ -302,6 +302,42 @@ TEST_F(TTraceFixture, MinimalDebugInformationListedOncePerModule) {
   EXPECT_EQ(infos, (std::vector<std::u16string>{u"Demo.exe|$1a2b"}));
 }
 
+TEST_F(TTraceFixture, PointerWidthIsAParameter) {
+  // The same fault on a stack of 8-byte slots: the engine reads and chains
+  // them by the width the host gives, and shows 16 digits.
+  host.pointerSize = 8;
+  std::vector<std::uint8_t> bytes(0x1000, 0);
+  Address sp = kStackTop;
+  auto push = [&](std::uint64_t v) {
+    sp -= 8;
+    Put64(bytes, static_cast<std::size_t>(sp - kStackBase), v);
+    return sp;
+  };
+  push(0);
+  const Address mainFrame = push(0);
+  push(kDemoBase + 0x1008);
+  const Address aFrame = push(mainFrame);
+  push(kDemoBase + 0x1018);
+  const Address bFrame = push(aFrame);
+  push(kDemoBase + 0x1028);  // stale
+  host.process.buffers.clear();
+  host.process.buffers.emplace_back(kStackBase, bytes, false);
+  for (Address fp : {bFrame, Address{0}}) {
+    request.framePointer = fp;
+    EXPECT_EQ(Trace(),
+              "000000001000102d Demo.exe Demo 34 B\r\n"
+              "0000000010001013 Demo.exe Demo 22 A\r\n"
+              "0000000010001003 Demo.exe Demo 12 Main");
+  }
+  const std::string prepared = PrepareStack(host, bFrame, kStackTop, kStackBase, false, 0);
+  ASSERT_EQ(prepared.size(), 4u + 3 * 9);
+  EXPECT_EQ(prepared[4], 1);
+  request.preparedStack = &prepared;
+  request.framePointer = 0;
+  Trace();
+  EXPECT_EQ(Addresses(), (std::vector<Address>{kDemoBase + 0x102D, kDemoBase + 0x1013, kDemoBase + 0x1003}));
+}
+
 class TRecordingAlert : public TProgressAlertBase {
  public:
   TRecordingAlert() : TProgressAlertBase(u"trace") {}

@@ -56,9 +56,9 @@ class TFakeTraceHost : public ITraceHost {
   Address mainModule = 0;
   Address ownModule = 0;
   Address finallyRoutine = 0;
-  int symbolLookups = 0;
+  unsigned pointerSize = 4;
 
-  unsigned PointerSize() const override { return 4; }
+  unsigned PointerSize() const override { return pointerSize; }
   const IMemoryReader& Memory() const override { return process; }
   std::vector<MemoryRegion> CommittedRegions() const override { return process.Regions(); }
   std::u16string ModuleFileName(Address module) const override {
@@ -67,7 +67,6 @@ class TFakeTraceHost : public ITraceHost {
     return {};
   }
   std::shared_ptr<const TMapFile> ModuleSymbols(Address module) override {
-    ++symbolLookups;
     const auto it = symbols.find(module);
     return it == symbols.end() ? nullptr : it->second;
   }
