@@ -24,7 +24,7 @@ STACK_BASE, STACK_SIZE = 0x00100000, 0x10000
 SENTINEL = 0x00DEAD00  # the entry's return address: unmapped
 BUILDS = {"O0-fp": ["-O0", "-fno-omit-frame-pointer"],
           "O2-nofp": ["-O2", "-fomit-frame-pointer", "-fno-optimize-sibling-calls"]}
-ENTRIES = ["entry_chain", "entry_recursion", "entry_pointer", "entry_stale"]
+ENTRIES = ["entry_chain", "entry_recursion", "entry_pointer", "entry_stale", "entry_badjump"]
 MAX_INSTRUCTIONS = 100000
 
 
@@ -116,11 +116,32 @@ def stale_returns(stack, esp, returns, live):
     return sum(1 for v in values if v in returns and v not in live)
 
 
+def compare(case, command, frames, stale):
+    """Traces one fixture and prints how its frames match the true ones;
+    1 when they differ."""
+    out = subprocess.run(command, capture_output=True, text=True)
+    if out.returncode != 0:
+        print("%s: the tool failed: %s" % (case, out.stderr.strip()))
+        return 1
+    traced = [int(line.split()[0], 16) for line in out.stdout.splitlines() if line.strip()]
+    right = sum(1 for a in traced if a in frames)
+    missing = [a for a in frames if a not in traced]
+    extra = [a for a in traced if a not in frames]
+    in_order = [a for a in traced if a in frames] == [a for a in frames if a in traced]
+    print("%-34s %5d %7d %5d %5d%s" % (case, right, len(missing), len(extra), stale, "" if in_order else " (order!)"))
+    if not (missing or extra or not in_order):
+        return 0
+    print("   true:   " + " ".join("%08x" % a for a in frames))
+    print("   traced: " + " ".join("%08x" % a for a in traced))
+    print("   " + out.stdout.replace("\n", "\n   "))
+    return 1
+
+
 def main():
     tool, work = sys.argv[1], sys.argv[2]
     os.makedirs(work, exist_ok=True)
     failures = 0
-    print("%-28s %5s %7s %5s %5s" % ("case", "right", "missing", "extra", "stale"))
+    print("%-34s %5s %7s %5s %5s" % ("case", "right", "missing", "extra", "stale"))
     for build_name, flags in BUILDS.items():
         dll = build(work, build_name, flags)
         table = symbols(dll)
@@ -139,23 +160,9 @@ def main():
                 f.write("registers %x %x %x\n" % (eip, esp, ebp))
                 for name, address in sorted(table.items(), key=lambda kv: kv[1]):
                     f.write("symbol %x %s\n" % (address, name))
-            out = subprocess.run([tool, prefix + ".txt", prefix + ".stack"], capture_output=True, text=True)
-            if out.returncode != 0:
-                print("%s: the tool failed: %s" % (case, out.stderr.strip()))
-                failures += 1
-                continue
-            traced = [int(line.split()[0], 16) for line in out.stdout.splitlines() if line.strip()]
-            right = sum(1 for a in traced if a in frames)
-            missing = [a for a in frames if a not in traced]
-            extra = [a for a in traced if a not in frames]
-            in_order = [a for a in traced if a in frames] == [a for a in frames if a in traced]
-            print("%-28s %5d %7d %5d %5d%s" % (case, right, len(missing), len(extra), stale,
-                                                "" if in_order else " (order!)"))
-            if missing or extra or not in_order:
-                failures += 1
-                print("   true:   " + " ".join("%08x" % a for a in frames))
-                print("   traced: " + " ".join("%08x" % a for a in traced))
-                print("   " + out.stdout.replace("\n", "\n   "))
+            for mode, extra_args in (("", []), (" no-fp", ["no-frame-pointer"])):
+                failures += compare(case + mode, [tool, prefix + ".txt", prefix + ".stack", *extra_args],
+                                    frames, stale)
     return 1 if failures else 0
 
 

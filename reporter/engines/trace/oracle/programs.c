@@ -52,4 +52,13 @@ NOINLINE int AfterFinished(int x) {
 }
 int entry_stale(void) { return AfterFinished(9) + sink; }
 
+/* A call through a bad pointer: the fault is the fetch at its target. */
+void (*volatile bad)(void) = (void (*)(void))0x40;
+NOINLINE int Jumper(int x) {
+  bad();
+  return x + sink;
+}
+NOINLINE int BeforeJumper(int x) { return Jumper(x) * 2 + sink; }
+int entry_badjump(void) { return BeforeJumper(3) + sink; }
+
 int __stdcall DllMainCRTStartup(void* module, unsigned reason, void* reserved) { return 1; }

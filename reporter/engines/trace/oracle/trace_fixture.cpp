@@ -1,6 +1,7 @@
 // Traces a stack fixture the oracle wrote: the image file, the stack dump,
 // the registers at the fault and the function symbols. Prints the listed
-// call stack, one location per line.
+// call stack, one location per line. With a third argument the frame
+// pointer is left out and the trace relies on call sites alone.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -12,10 +13,11 @@
 
 int main(int argc, char** argv) {
   using namespace ruvex;
-  if (argc != 3) {
-    std::cerr << "usage: trace_fixture <fixture.txt> <fixture.stack>\n";
+  if (argc != 3 && argc != 4) {
+    std::cerr << "usage: trace_fixture <fixture.txt> <fixture.stack> [no-frame-pointer]\n";
     return 2;
   }
+  const bool useFramePointer = argc == 3;
   testing::TFakeTraceHost host;
   std::ifstream text(argv[1]);
   std::string line, image;
@@ -61,7 +63,7 @@ int main(int argc, char** argv) {
   request.externalException = true;
   request.stackBottom = esp;
   request.stackTop = stackTop;
-  request.framePointer = ebp;
+  request.framePointer = useFramePointer ? ebp : 0;
   TStackTracer tracer(host);
   const std::u16string result = tracer.TraceStack(request);
   if (items.empty()) std::cerr << kelvane::Utf16ToUtf8(result) << "\n";
