@@ -24,7 +24,8 @@ STACK_BASE, STACK_SIZE = 0x00100000, 0x10000
 SENTINEL = 0x00DEAD00  # the entry's return address: unmapped
 BUILDS = {"O0-fp": ["-O0", "-fno-omit-frame-pointer"],
           "O2-nofp": ["-O2", "-fomit-frame-pointer", "-fno-optimize-sibling-calls"]}
-ENTRIES = ["entry_chain", "entry_recursion", "entry_pointer", "entry_stale", "entry_badjump"]
+ENTRIES = ["entry_chain", "entry_recursion", "entry_pointer", "entry_stale", "entry_badjump",
+           "entry_mixed"]
 MAX_INSTRUCTIONS = 100000
 
 
@@ -103,11 +104,32 @@ def emulate(image_base, image, entry):
     ebp = uc.reg_read(UC_X86_REG_EBP)
     # The faulting instruction, then the calls still open.
     calls = [eip] + [call for call, _ in reversed(shadow)]
-    # A listing shows consecutive equal addresses once, so a recursion
-    # through one call site is one frame.
-    frames = [a for i, a in enumerate(calls) if i == 0 or calls[i - 1] != a]
+    frames = as_listed(calls)
     stack = bytes(uc.mem_read(STACK_BASE, STACK_SIZE))
-    return eip, esp, ebp, stack, frames, returns, shadow
+    return eip, esp, ebp, stack, frames, returns, shadow, len(calls)
+
+
+def as_listed(calls):
+    """The true calls (innermost first) as a listing shows them: a run of
+    calls that repeats the run just outside it is a recursion shown once
+    (its outermost copy), a run holding the fault is kept, and consecutive
+    equal addresses are shown once."""
+    seq = list(reversed(calls))  # outermost first
+    changed = True
+    while changed:
+        changed = False
+        for i in range(len(seq) - 1, 0, -1):
+            k = next((q for q in range(i - 1, -1, -1) if seq[q] == seq[i]), None)
+            if k is None:
+                continue
+            j = i - k - 1
+            if k < j or seq[k - j:k] != seq[k + 1:i] or i == len(seq) - 1:
+                continue
+            del seq[k + 1:i + 1]
+            changed = True
+            break
+    listed = list(reversed(seq))
+    return [a for n, a in enumerate(listed) if n == 0 or listed[n - 1] != a]
 
 
 def stale_returns(stack, esp, returns, live):
@@ -116,7 +138,7 @@ def stale_returns(stack, esp, returns, live):
     return sum(1 for v in values if v in returns and v not in live)
 
 
-def compare(case, command, frames, stale):
+def compare(case, command, frames, stale, calls):
     """Traces one fixture and prints how its frames match the true ones;
     1 when they differ."""
     out = subprocess.run(command, capture_output=True, text=True)
@@ -128,7 +150,8 @@ def compare(case, command, frames, stale):
     missing = [a for a in frames if a not in traced]
     extra = [a for a in traced if a not in frames]
     in_order = [a for a in traced if a in frames] == [a for a in frames if a in traced]
-    print("%-34s %5d %7d %5d %5d%s" % (case, right, len(missing), len(extra), stale, "" if in_order else " (order!)"))
+    print("%-34s %5d %5d %7d %5d %5d%s" % (case, calls, right, len(missing), len(extra), stale,
+                                           "" if in_order else " (order!)"))
     if not (missing or extra or not in_order):
         return 0
     print("   true:   " + " ".join("%08x" % a for a in frames))
@@ -141,13 +164,15 @@ def main():
     tool, work = sys.argv[1], sys.argv[2]
     os.makedirs(work, exist_ok=True)
     failures = 0
-    print("%-34s %5s %7s %5s %5s" % ("case", "right", "missing", "extra", "stale"))
+    # calls: true frames before recursion is folded; right, missing, extra:
+    # against the folded ones; stale: returns of finished calls in the scan.
+    print("%-34s %5s %5s %7s %5s %5s" % ("case", "calls", "right", "missing", "extra", "stale"))
     for build_name, flags in BUILDS.items():
         dll = build(work, build_name, flags)
         table = symbols(dll)
         image_base, image = pe_layout(open(dll, "rb").read())
         for entry in ENTRIES:
-            eip, esp, ebp, stack, frames, returns, shadow = emulate(image_base, image, table[entry])
+            eip, esp, ebp, stack, frames, returns, shadow, calls = emulate(image_base, image, table[entry])
             live = set(after for _, after in shadow)
             stale = stale_returns(stack, esp, returns, live)
             case = "%s %s" % (build_name, entry)
@@ -162,7 +187,7 @@ def main():
                     f.write("symbol %x %s\n" % (address, name))
             for mode, extra_args in (("", []), (" no-fp", ["no-frame-pointer"])):
                 failures += compare(case + mode, [tool, prefix + ".txt", prefix + ".stack", *extra_args],
-                                    frames, stale)
+                                    frames, stale, calls)
     return 1 if failures else 0
 
 

@@ -61,4 +61,27 @@ NOINLINE int Jumper(int x) {
 NOINLINE int BeforeJumper(int x) { return Jumper(x) * 2 + sink; }
 int entry_badjump(void) { return BeforeJumper(3) + sink; }
 
+/* A walk that alternates two routines through pointers, with finished
+   calls of helpers in between, leaving stale returns in every frame. */
+NOINLINE int Helper(int x) {
+  volatile int scratch[4];
+  scratch[0] = x;
+  return Deeper(scratch[0]) + sink;
+}
+NOINLINE int WalkEven(int depth);
+NOINLINE int WalkOdd(int depth);
+int (*volatile walkers[2])(int) = {WalkEven, WalkOdd};
+NOINLINE int WalkEven(int depth) {
+  volatile int room[6];
+  int h = Helper(depth);
+  if (depth == 0) Fault();
+  room[0] = h;
+  return walkers[(depth - 1) & 1](depth - 1) + room[0] + sink;
+}
+NOINLINE int WalkOdd(int depth) {
+  int h = Helper(depth) + Finished(depth);
+  return walkers[(depth - 1) & 1](depth - 1) + h + sink;
+}
+int entry_mixed(void) { return walkers[0](6) + sink; }
+
 int __stdcall DllMainCRTStartup(void* module, unsigned reason, void* reserved) { return 1; }
