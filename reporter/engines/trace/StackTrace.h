@@ -47,7 +47,8 @@ struct TTraceRequest {
   bool noCurrentAddress = false;
 };
 
-// Names of the phases, as the internal-error text gives them.
+// The texts of a failed trace: the phase that failed, then for an exception
+// trace where the exception happened.
 inline constexpr char16_t kInternalError[] = u">> internal error in ";
 inline constexpr char16_t kOriginalLocation[] = u">> original exception location: ";
 

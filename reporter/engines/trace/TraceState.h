@@ -101,9 +101,9 @@ struct TConfirmedSite {
   Address afterInstr = 0;  // changed for a raise call at the top
 };
 
-// The call site of return address `r` in function `func` (Part of the
-// collection, reused by the deep checks). `lookup` is the address looked up
-// for a top candidate.
+// The call site of return address `r` in function `func`, as the collection
+// and the deep checks confirm it. `lookup` is the address looked up for a
+// top candidate.
 std::optional<TConfirmedSite> FindCallSite(TTraceState& s, int func, Address r, bool top, Address lookup);
 // `r` lies in one of the function's code areas: after an area's start and at
 // most one byte past its end.
