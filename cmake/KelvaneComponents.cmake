@@ -60,6 +60,7 @@ endfunction()
 #   needs no edit here:
 #     x.cpp            portable source of the library
 #     x_win.cpp        Windows half, built only for Windows
+#     x_nowin.cpp      the other platforms' counterpart, built only off Windows
 #     x_test.cpp       unit test, into the folder's test program <library>_tests
 #     x_test_win.cpp   test that needs the real Windows API (runs under wine64)
 #     x_fuzz.cpp       libFuzzer target <library>_<x>_fuzz, seeds in fuzz-seeds/x/
@@ -84,6 +85,10 @@ function(kelvane_add_component)
       list(APPEND fuzz_sources ${f})
     elseif(f MATCHES "_win\\.cpp$")
       if(WIN32)
+        list(APPEND lib_sources ${f})
+      endif()
+    elseif(f MATCHES "_nowin\\.cpp$")
+      if(NOT WIN32)
         list(APPEND lib_sources ${f})
       endif()
     else()
