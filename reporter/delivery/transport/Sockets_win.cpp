@@ -188,6 +188,13 @@ class TWinsockDatagramSocket final : public IDatagramSocket {
     sockaddr_in sender{};
     int length = sizeof sender;
     const int n = ::recvfrom(socket_.Get(), datagram.data(), piece, 0, reinterpret_cast<sockaddr*>(&sender), &length);
+    // An earlier datagram's port-unreachable notice: no datagram of anyone's,
+    // the caller waits on.
+    if (n == SOCKET_ERROR && ::WSAGetLastError() == WSAECONNRESET) {
+      datagram.clear();
+      from = TEndpoint{};
+      return TReceiveStatus::rsData;
+    }
     // A datagram longer than the buffer arrives cut, which is what the caller asked for.
     if (n == SOCKET_ERROR && ::WSAGetLastError() != WSAEMSGSIZE) {
       datagram.clear();
