@@ -135,6 +135,8 @@ std::string ToLatin1(std::u16string_view text) {
 }
 
 std::optional<std::string> FormatMailAddress(std::u16string_view text, bool withName, bool alwaysUtf8) {
+  // Refused whole, name included: a line break is never what the sender meant.
+  if (HasControl(text)) return std::nullopt;
   const std::size_t open = text.find(u'<');
   std::u16string_view name;
   std::u16string_view address = TrimBlanks(text);
@@ -147,7 +149,6 @@ std::optional<std::string> FormatMailAddress(std::u16string_view text, bool with
   if (!IsSafeAddress(address)) return std::nullopt;
   const std::string path = "<" + kelvane::Utf16ToUtf8(address) + ">";
   if (!withName || name.empty()) return path;
-  if (HasControl(name)) return std::nullopt;
   if (alwaysUtf8 || !IsAscii(name)) {
     // Raw 8-bit bytes have no place in a header; an encoded word says its charset.
     std::string words;

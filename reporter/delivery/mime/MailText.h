@@ -24,7 +24,7 @@ std::string ToLatin1(std::u16string_view text);
 // "Name <address>" or "address" as an SMTP path or a header address:
 // without name "<address>", with name the display name quoted or encoded
 // as needed before it. Nullopt for an address that a server could read as
-// more than one (controls, blanks, brackets, non-ASCII) or a name holding
+// more than one (blanks, brackets, non-ASCII) and for any text holding
 // controls.
 std::optional<std::string> FormatMailAddress(std::u16string_view text, bool withName, bool alwaysUtf8);
 

@@ -107,7 +107,8 @@ bool TSmtp::Open(const TSmtpServer& server) {
 }
 
 bool TSmtp::Greet(std::string& reply) {
-  const std::string name = options_.heloName;
+  // EHLO needs a name; the caller gives the computer's.
+  const std::string name = options_.heloName.empty() ? "localhost" : options_.heloName;
   if (Command("EHLO " + name, "250", reply)) return true;
   return connected_ && Command("HELO " + name, "250", reply);
 }
