@@ -133,13 +133,14 @@ class Delivery(unittest.TestCase):
 
     def test_utf8_body_is_base64_in_short_lines(self):
         body = "Fehler € " + "x" * 3000 + "\r\nzweite Zeile ✓"
+        subject = "Ω crash " + "✓😀 Absturz " * 12
         with Server() as server:
-            code, out = send(server, "--subject", "Ω crash", "--body-file", write("utf8.txt", body.encode()))
+            code, out = send(server, "--subject", subject, "--body-file", write("utf8.txt", body.encode()))
         self.assertEqual((code, out), (0, "delivered"))
         [envelope] = server.recorder.envelopes
         self.assertMailLines(envelope.original_content)
         msg = parse(envelope)
-        self.assertEqual(str(msg["Subject"]), "Ω crash")
+        self.assertEqual(str(msg["Subject"]), subject)
         text = next(msg.iter_parts())
         self.assertEqual(text["Content-Transfer-Encoding"], "base64")
         self.assertEqual(text.get_content_charset(), "utf-8")
