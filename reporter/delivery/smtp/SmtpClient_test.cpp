@@ -13,6 +13,12 @@ constexpr char kEhlo[] = "250-mail.test\r\n250-SIZE 1000000\r\n250 HELP\r\n";
 constexpr char kEhloAuth[] = "250-mail.test\r\n250-AUTH PLAIN LOGIN\r\n250 HELP\r\n";
 constexpr char kEhloTlsAuth[] = "250-mail.test\r\n250-STARTTLS\r\n250 AUTH LOGIN\r\n";
 
+TSmtpServer PlainServer() {
+  TSmtpServer server;
+  server.host = "mail.test";
+  return server;
+}
+
 const TConnectOutcome kConnected{TConnectStatus::csConnected, {}};
 
 struct TRun {
@@ -32,7 +38,7 @@ void Script(TScriptedStream& stream, std::vector<TScriptedReceive> replies, cons
 TScriptedReceive R(std::string text) { return {TReceiveStatus::rsData, std::move(text)}; }
 TScriptedReceive Closed() { return {TReceiveStatus::rsClosed, {}}; }
 
-void RunDialogue(TRun& run, const TSmtpServer& server = {"mail.test"}, std::u16string body = u"Body",
+void RunDialogue(TRun& run, const TSmtpServer& server = PlainServer(), std::u16string body = u"Body",
          std::string attachment = "attached", std::uint64_t failAfter = UINT64_MAX) {
   TSmtpOptions options;
   options.heloName = "pc.test";
@@ -171,14 +177,14 @@ TEST(SmtpDialogue, AuthenticationAndTlsFailuresHaveTheirTexts) {
 TEST(SmtpDialogue, DataCannotEndEarlyAndAFailedReadDropsTheMessage) {
   TRun stuffed;
   Script(stuffed.stream, kAccepted);
-  RunDialogue(stuffed, {"mail.test"}, u".\n.foo\r..bar\r\nend");
+  RunDialogue(stuffed, PlainServer(), u".\n.foo\r..bar\r\nend");
   EXPECT_NE(stuffed.sent.find("\r\n..\r\n..foo\r\n...bar\r\nend\r\n"), std::string::npos) << stuffed.sent;
   EXPECT_EQ(stuffed.sent.find("\r\n.\r\n"), stuffed.sent.rfind("\r\n.\r\n"));  // only the real end of data
   EXPECT_TRUE(stuffed.finalized);
 
   TRun broken;
   Script(broken.stream, kAccepted);
-  RunDialogue(broken, {"mail.test"}, u"Body", std::string(1000, 'x'), 600);
+  RunDialogue(broken, PlainServer(), u"Body", std::string(1000, 'x'), 600);
   EXPECT_FALSE(broken.filed);
   EXPECT_EQ(broken.sent.find("\r\n.\r\n"), std::string::npos);
   EXPECT_EQ(broken.sent.find("RSET"), std::string::npos);
@@ -191,7 +197,7 @@ TEST(SmtpDialogue, RecipientsAreCleanedBeforeTheEnvelope) {
   Script(run.stream, {R("250\r\n"), R("250\r\n"), R("550 unknown\r\n"), R("354\r\n")});
   TSmtpOptions options;
   TSmtp smtp(run.stream, options);
-  ASSERT_TRUE(smtp.Open({"mail.test"}));
+  ASSERT_TRUE(smtp.Open(PlainServer()));
   EXPECT_TRUE(smtp.SendMail(u"r@k.test", u" a@x.test;; ,bad\r\nRCPT TO:<e@x.test>, Bee <b@x.test> ; ", u"S", u"B", u""));
   const std::string envelope = run.stream.sent.substr(0, run.stream.sent.find("DATA\r\n"));
   EXPECT_TRUE(envelope.ends_with("MAIL FROM:<r@k.test>\r\nRCPT TO:<a@x.test>\r\nRCPT TO:<b@x.test>\r\n")) << envelope;
@@ -210,7 +216,7 @@ TEST(SmtpDialogue, RepliesAndTimeAreBounded) {
   TSmtpOptions options;
   options.dialogueLimit = TMilliseconds(0);
   TSmtp smtp(stream, options);
-  EXPECT_FALSE(smtp.Open({"mail.test"}));
+  EXPECT_FALSE(smtp.Open(PlainServer()));
 }
 
 TEST(SmtpDialogue, DefaultPorts) {
