@@ -82,7 +82,9 @@ TEST(MailText, EncodedWordsAreShortAndWhole) {
       const std::string word = folded.substr(start, end == std::string::npos ? std::string::npos : end - start);
       EXPECT_LE(word.size(), 75u);
       EXPECT_TRUE(word.ends_with("?=")) << word;
-      if (!utf8) EXPECT_NE(word[word.size() - 3], '=') << word;
+      if (!utf8) {
+        EXPECT_NE(word[word.size() - 3], '=') << word;
+      }
       ++words;
       start = end == std::string::npos ? folded.size() : end + 3;
     }

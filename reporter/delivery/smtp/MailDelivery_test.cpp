@@ -98,7 +98,10 @@ TEST(MailDelivery, ClientModeSendsOneMessageWithItsProgressAreas) {
   TFakeNetwork network;
   network.rcpts = 2;
   TMailServices services{network.Factory(), nullptr, &opener, "pc", {}};
-  TMailJob job{{"relay.test", 2525}, u"r@k.test", u"", u"S", u"B", {u"/tmp/report.qbr", u"missing", u"huge"},
+  TSmtpServer relay;
+  relay.host = "relay.test";
+  relay.port = 2525;
+  TMailJob job{relay, u"r@k.test", u"", u"S", u"B", {u"/tmp/report.qbr", u"missing", u"huge"},
                {u"bugreport.qbr", u"gone.txt", u"huge.bin"}};
   TSmtpModuleOptions options;
   options.mailFromOverride = u"override@k.test";
@@ -135,7 +138,7 @@ TEST(MailDelivery, ServerModeLooksUpAndMailsEachRecipient) {
                            return r == u"a@x.test" ? "mx.x.test" : "mx.y.test";
                          },
                          &opener, "pc", {}};
-  TMailJob job{{}, u"", u"", u"S", u"B", {u"a.txt"}, {u"a.txt"}};
+  TMailJob job{TSmtpServer{}, u"", u"", u"S", u"B", {u"a.txt"}, {u"a.txt"}};
   TRecordingProgress progress;
   TSmtpModuleOptions options;
   options.serverModePort = 2525;

@@ -149,8 +149,12 @@ TEST(SmtpDialogue, AuthLoginOnlyWhenOfferedAndSafe) {
     EXPECT_EQ(run.sent.find(login) != std::string::npos, c.loginSent) << run.sent;
     EXPECT_EQ(run.stream.tlsStarts, c.tlsStarts);
     // The password never travels before the channel is encrypted.
-    if (c.tlsStarts) EXPECT_EQ(run.stream.sentBeforeTls.find("cHc="), std::string::npos);
-    if (c.opened) EXPECT_TRUE(run.finalized);
+    if (c.tlsStarts) {
+      EXPECT_EQ(run.stream.sentBeforeTls.find("cHc="), std::string::npos);
+    }
+    if (c.opened) {
+      EXPECT_TRUE(run.finalized);
+    }
   }
 }
 
