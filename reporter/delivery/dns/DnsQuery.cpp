@@ -62,10 +62,30 @@ TDnsReply QueryDns(IDatagramSocket& socket, std::string_view name, const std::ve
   return result;
 }
 
+std::vector<std::string> FindNameServers(IDatagramSocket& socket, std::string_view domain,
+                                         const std::vector<std::string>& roots, const TDnsQueryOptions& options) {
+  constexpr int kMaxReferralRounds = 11;
+  std::vector<std::string> askAt = roots;
+  std::vector<std::string> referrals;
+  for (int round = 0; round < kMaxReferralRounds && !askAt.empty(); ++round) {
+    const TDnsReply reply = QueryDns(socket, domain, askAt, kDnsTypeNs, options);
+    if (!reply.hosts.empty()) return reply.hosts;
+    if (reply.referrals.empty()) break;
+    referrals = reply.referrals;
+    askAt = referrals;
+  }
+  return referrals;
+}
+
 std::string LookupMailExchanger(IDatagramSocket& socket, std::string_view address,
-                                const std::vector<std::string>& servers, const TDnsQueryOptions& options) {
+                                const std::vector<std::string>& servers, const TDnsQueryOptions& options,
+                                const std::vector<std::string>& roots) {
   const std::string domain = MailDomainOf(address);
   const std::string shortDomain = ShortDomainOf(domain);
+  if (servers.empty()) {
+    const auto nameServers = FindNameServers(socket, shortDomain, roots, options);
+    return nameServers.empty() ? std::string() : LookupMailExchanger(socket, address, nameServers, options, roots);
+  }
   std::vector<std::string> candidates{domain};
   if (shortDomain != domain) candidates.push_back(shortDomain);
   for (const std::string& candidate : candidates) {

@@ -28,10 +28,20 @@ struct TDnsQueryOptions {
 TDnsReply QueryDns(IDatagramSocket& socket, std::string_view name, const std::vector<std::string>& servers,
                    std::uint16_t type, const TDnsQueryOptions& options = {});
 
-// The host that takes the mail of the address's domain, asked of servers;
-// empty when none is known. Falls back on the short domain as mail setups
-// of sub-domains often have none of their own.
+// The root servers asked when the system names no DNS server.
+inline const std::vector<std::string> kRootServers = {"a.root-servers.net", "k.root-servers.net"};
+
+// The name servers of a domain, found from the given roots by following NS
+// referrals (at most 11 rounds); empty when none were found.
+std::vector<std::string> FindNameServers(IDatagramSocket& socket, std::string_view domain,
+                                         const std::vector<std::string>& roots, const TDnsQueryOptions& options = {});
+
+// The host that takes the mail of the address's domain, asked of servers
+// (without any, of the domain's name servers found from the roots); empty
+// when none is known. Falls back on the short domain as mail setups of
+// sub-domains often have none of their own.
 std::string LookupMailExchanger(IDatagramSocket& socket, std::string_view address,
-                                const std::vector<std::string>& servers, const TDnsQueryOptions& options = {});
+                                const std::vector<std::string>& servers, const TDnsQueryOptions& options = {},
+                                const std::vector<std::string>& roots = kRootServers);
 
 }  // namespace ruvex

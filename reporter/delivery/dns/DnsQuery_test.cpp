@@ -36,10 +36,10 @@ class TScriptedDatagrams final : public IDatagramSocket {
   std::deque<TArrival> arrivals;  // then time-outs
   std::vector<std::pair<TEndpoint, std::string>> sent;
   int receives = 0;
+  std::map<std::string, std::uint32_t> known = {{"ns1", kServer1}, {"ns2", kServer2}, {"10.0.0.1", kServer1}};
 
   bool Open() override { return true; }
   std::optional<std::uint32_t> Resolve(const std::string& host) override {
-    static const std::map<std::string, std::uint32_t> known = {{"ns1", kServer1}, {"ns2", kServer2}, {"10.0.0.1", kServer1}};
     const auto found = known.find(host);
     if (found == known.end()) return std::nullopt;
     return found->second;
@@ -57,6 +57,14 @@ class TScriptedDatagrams final : public IDatagramSocket {
     return TReceiveStatus::rsData;
   }
 };
+
+// An NS reply for example.org: the servers as answers, or as a referral.
+std::string NsReply(const std::string& host, bool referral) {
+  std::string packet = Be16(kId) + Be16(0x8100) + Be16(1) + Be16(referral ? 0 : 1) + Be16(referral ? 1 : 0) + Be16(0) +
+                       "\7example\3org\0"s + Be16(2) + Be16(1);
+  const std::string owner = referral ? "\xc0\x14"s : "\xc0\x0c"s;  // "org" or "example.org"
+  return packet + owner + Be16(2) + Be16(1) + "\0\0\0\x3c"s + Be16(static_cast<unsigned>(host.size())) + host;
+}
 
 TDnsQueryOptions FixedId() {
   TDnsQueryOptions options;
@@ -95,6 +103,25 @@ TEST(QueryDns, EndsWhenEveryServerAnsweredOrTheNoiseGoesOn) {
   for (int i = 0; i < 500; ++i) flood.arrivals.push_back({{kStranger, 53}, "noise"});
   EXPECT_EQ(QueryDns(flood, "example.org", {"ns1"}, kDnsTypeMx, FixedId()).status, TDnsReplyStatus::drsFailure);
   EXPECT_EQ(flood.receives, 64);
+}
+
+TEST(LookupMailExchanger, WithoutServersFollowsReferralsFromTheRoots) {
+  TScriptedDatagrams socket;
+  socket.known = {{"root", kServer1}, {"ns.tld", kServer2}, {"ns.example.org", kStranger}};
+  socket.arrivals = {
+      {{kServer1, 53}, NsReply("\2ns\3tld\0"s, true)},
+      {{kServer2, 53}, NsReply("\2ns\xc0\x0c"s, false)},
+      {{kStranger, 53}, MxReply(0x8180, "\2mx\xc0\x0c"s)},
+  };
+  EXPECT_EQ(LookupMailExchanger(socket, "Jo <jo@example.org>", {}, FixedId(), {"root"}), "mx.example.org");
+  ASSERT_EQ(socket.sent.size(), 3u);
+  EXPECT_EQ(socket.sent[2].first, (TEndpoint{kStranger, 53}));
+
+  TScriptedDatagrams endless;  // referrals that lead round in circles end
+  endless.known = {{"root", kServer1}, {"ns.tld", kServer1}};
+  for (int i = 0; i < 30; ++i) endless.arrivals.push_back({{kServer1, 53}, NsReply("\2ns\3tld\0"s, true)});
+  EXPECT_EQ(FindNameServers(endless, "example.org", {"root"}, FixedId()), std::vector<std::string>{"ns.tld"});
+  EXPECT_EQ(endless.sent.size(), 11u);
 }
 
 TEST(QueryDns, IdsAreRandom) {
