@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <random>
 
+#include "reporter/delivery/dns/DnsServers.h"
 #include "reporter/delivery/dns/MailExchanger.h"
 
 namespace ruvex {
@@ -94,6 +95,11 @@ std::string LookupMailExchanger(IDatagramSocket& socket, std::string_view addres
     if (choice.kind == TMxChoiceKind::mcNoMail) return {};
   }
   return {};
+}
+
+std::string LookupMailExchanger(std::string_view address) {
+  const auto socket = CreateUdpSocket();
+  return LookupMailExchanger(*socket, address, SystemDnsServers());
 }
 
 }  // namespace ruvex

@@ -44,4 +44,7 @@ std::string LookupMailExchanger(IDatagramSocket& socket, std::string_view addres
                                 const std::vector<std::string>& servers, const TDnsQueryOptions& options = {},
                                 const std::vector<std::string>& roots = kRootServers);
 
+// The same over the platform's UDP socket, asking the system's DNS servers.
+std::string LookupMailExchanger(std::string_view address);
+
 }  // namespace ruvex
