@@ -194,6 +194,14 @@ TEST(SmtpDialogue, DataCannotEndEarlyAndAFailedReadDropsTheMessage) {
   EXPECT_EQ(broken.sent.find("RSET"), std::string::npos);
   EXPECT_EQ(broken.sent.find("QUIT"), std::string::npos);
   EXPECT_TRUE(broken.stream.closed);
+
+  TRun lost;  // the connection fails while the data goes out
+  Script(lost.stream, kAccepted);
+  lost.stream.failSendAfter = 6;  // EHLO, MAIL, RCPT, DATA, head, attachment head
+  RunDialogue(lost);
+  EXPECT_FALSE(lost.filed);
+  EXPECT_FALSE(lost.finalized);
+  EXPECT_EQ(lost.stream.sendCalls, 6);
 }
 
 TEST(SmtpDialogue, RecipientsAreCleanedBeforeTheEnvelope) {
