@@ -82,7 +82,7 @@ class Delivery(unittest.TestCase):
         shot = bytes(rnd.getrandbits(8) for _ in range(5000))
         chunk = bytes(range(256))
         files = [(write("bugreport.qbr", report), "bugreport.qbr"),
-                 (write("shot.png", shot), "screenshot.png"),
+                 (write("shot.png", shot), 'screen "1".png'),
                  (write("chunk.bin", chunk), 'Daten "roh" – ü.bin')]
         args = ["--from", "Kelvane Reporter <reporter@example.org>",
                 "--to", "Support Team <support@example.org>; second@example.org",
