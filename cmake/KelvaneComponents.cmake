@@ -139,3 +139,32 @@ function(kelvane_add_umbrella)
   add_library(${U_NAME} INTERFACE)
   target_link_libraries(${U_NAME} INTERFACE ${U_PARTS})
 endfunction()
+
+# kelvane_add_python_check(NAME <test> SCRIPT <script.py> PROGRAM <target>
+#                          SOURCES <files...> LIBS <libs...> [WORK <dir>] [TIMEOUT <s>])
+#   A check by independent readers on Linux: a small sample program of the
+#   folder writes or serves what the component produces, and a Python script
+#   (Debian's own python3, with its packages) judges it. The script gets the
+#   program's path and, with WORK, a work folder in the build tree.
+function(kelvane_add_python_check)
+  cmake_parse_arguments(P "" "NAME;SCRIPT;PROGRAM;WORK;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT KELVANE_BUILD_TESTS OR WIN32)
+    return()
+  endif()
+  find_program(KELVANE_SYSTEM_PYTHON NAMES python3 HINTS /usr/bin NO_DEFAULT_PATH)
+  if(NOT KELVANE_SYSTEM_PYTHON)
+    find_program(KELVANE_SYSTEM_PYTHON NAMES python3)
+  endif()
+  add_executable(${P_PROGRAM} ${P_SOURCES})
+  target_link_libraries(${P_PROGRAM} PRIVATE ${P_LIBS})
+  set_target_properties(${P_PROGRAM} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  set(work)
+  if(P_WORK)
+    set(work ${CMAKE_CURRENT_BINARY_DIR}/${P_WORK})
+  endif()
+  add_test(NAME ${P_NAME}
+           COMMAND ${KELVANE_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/${P_SCRIPT} $<TARGET_FILE:${P_PROGRAM}> ${work})
+  if(P_TIMEOUT)
+    set_tests_properties(${P_NAME} PROPERTIES TIMEOUT ${P_TIMEOUT})
+  endif()
+endfunction()
