@@ -52,7 +52,7 @@ const std::vector<TDeliberate>& Deliberate() {
          return c.twoByte && (c.opcode == 0x38 || c.opcode == 0x3A);
        }},
       {"system and virtualisation extensions beyond the classic set (getsec, vmread/vmwrite, "
-       "monitor/mwait, xgetbv, swapgs, rdtscp, rdrand, vmptrld, xsave, rdfsbase, clwb, ...)",
+       "monitor/mwait, xgetbv, rdrand, vmptrld, xsave, rdfsbase, clwb, ...)",
        [](const TCase& c, const TInstrInfo& ours, const oracle::TReference& z) {
          if (!c.twoByte || ours.valid) return false;
          const unsigned reg = (c.modRm >> 3) & 7;
