@@ -1,13 +1,14 @@
 #pragma once
-// Real 32-bit code for the oracle tests: the .text section of a PE file as
-// objdump sees it (address, file offset, size), and objdump's own linear
-// disassembly of it.
+// Real 32-bit and 64-bit code for the oracle tests: the .text section of a
+// PE file as objdump sees it (address, file offset, size), and objdump's own
+// linear disassembly of it.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,6 +36,17 @@ inline std::vector<std::string> RealImages() {
   return paths;
 }
 
+// The x86-64 DLLs of the wine package: real 64-bit code.
+inline std::vector<std::string> RealImages64() {
+  std::vector<std::string> paths;
+  for (const char* dll : {"ntdll.dll", "kernelbase.dll", "msvcrt.dll", "user32.dll"})
+    paths.push_back(std::string("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/") + dll);
+  return paths;
+}
+
+constexpr const char* kObjdump32 = "i686-w64-mingw32-objdump";
+constexpr const char* kObjdump64 = "x86_64-w64-mingw32-objdump";
+
 inline std::string RunToText(const std::string& command) {
   std::string out;
   if (FILE* pipe = popen(command.c_str(), "r")) {
@@ -52,8 +64,8 @@ struct TSection {
 };
 
 // The .text section, located by `objdump -h` and read from the file.
-inline bool ReadTextSection(const std::string& path, TSection& section) {
-  std::istringstream headers(RunToText("i686-w64-mingw32-objdump -h '" + path + "' 2>/dev/null"));
+inline bool ReadTextSection(const std::string& path, TSection& section, const std::string& objdump = kObjdump32) {
+  std::istringstream headers(RunToText(objdump + " -h '" + path + "' 2>/dev/null"));
   std::string line;
   while (std::getline(headers, line)) {
     std::istringstream fields(line);
@@ -75,10 +87,9 @@ struct TObjdumpInstr {
   std::string text;  // "call   401000 <_foo>" in Intel syntax
 };
 
-inline std::vector<TObjdumpInstr> ObjdumpText(const std::string& path) {
+inline std::vector<TObjdumpInstr> ObjdumpText(const std::string& path, const std::string& objdump = kObjdump32) {
   std::vector<TObjdumpInstr> list;
-  std::istringstream lines(RunToText("i686-w64-mingw32-objdump -d -M intel --insn-width=16 -j .text '" + path +
-                                     "' 2>/dev/null"));
+  std::istringstream lines(RunToText(objdump + " -d -M intel --insn-width=16 -j .text '" + path + "' 2>/dev/null"));
   std::string line;
   while (std::getline(lines, line)) {
     std::size_t colon = line.find(":\t");
@@ -97,6 +108,27 @@ inline std::vector<TObjdumpInstr> ObjdumpText(const std::string& path) {
     if (instr.length) list.push_back(instr);
   }
   return list;
+}
+
+// objdump's mnemonic after its prefix words (and REX prefixes it names),
+// and optionally the operand text behind it.
+inline std::string ObjdumpMnemonic(const std::string& text, std::string* operands) {
+  static const std::set<std::string> kPrefixes = {"rep", "repz", "repnz", "repe", "repne", "lock", "data16",
+                                                  "addr16", "addr32", "bnd", "notrack", "cs", "ds", "es", "ss",
+                                                  "fs", "gs"};
+  std::istringstream words(text);
+  std::string word;
+  while (words >> word && (kPrefixes.count(word) || word.rfind("rex", 0) == 0)) {}
+  if (operands) {
+    std::getline(words, *operands);
+    operands->erase(0, operands->find_first_not_of(' '));
+  }
+  return word;
+}
+
+inline bool ObjdumpBranch(const std::string& m, bool& call) {
+  call = m == "call" || m == "lcall";
+  return call || m == "jmp" || m == "ljmp" || m[0] == 'j' || m.rfind("loop", 0) == 0;
 }
 
 }  // namespace ruvex::oracle

@@ -52,19 +52,6 @@ std::string StringStem(const std::string& m) {
   return m;
 }
 
-std::string ObjdumpMnemonic(const std::string& text, std::string* operands) {
-  static const std::set<std::string> kPrefixes = {"rep", "repz", "repnz", "repe", "repne", "lock", "data16",
-                                                  "addr16", "bnd", "notrack", "cs", "ds", "es", "ss", "fs", "gs"};
-  std::istringstream words(text);
-  std::string word;
-  while (words >> word && kPrefixes.count(word)) {}
-  if (operands) {
-    std::getline(words, *operands);
-    operands->erase(0, operands->find_first_not_of(' '));
-  }
-  return word;
-}
-
 struct TTally {
   unsigned total = 0, validity = 0, length = 0, classification = 0, targets = 0, targetsChecked = 0,
            mnemonic = 0, mnemonicChecked = 0;
@@ -80,11 +67,6 @@ struct TTally {
                 pct(targets, targetsChecked), targetsChecked, pct(mnemonic, mnemonicChecked), mnemonicChecked);
   }
 };
-
-bool ObjdumpBranch(const std::string& m, bool& call) {
-  call = m == "call" || m == "lcall";
-  return call || m == "jmp" || m == "ljmp" || m[0] == 'j' || m.rfind("loop", 0) == 0;
-}
 
 std::string Base(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
@@ -108,7 +90,7 @@ TEST(RealCode, AgreesWithObjdumpAndZydis) {
       TInstrInfo ours = DecodeInstr(memory, o.address);
       const oracle::TReference z = zydis.Decode(bytes, left, o.address);
       std::string operands;
-      const std::string om = ObjdumpMnemonic(o.text, &operands);
+      const std::string om = oracle::ObjdumpMnemonic(o.text, &operands);
       const bool objdumpValid = om != "(bad)" && om != ".byte" && !om.empty();
       ++vsObjdump.total;
       ++vsZydis.total;
@@ -117,7 +99,7 @@ TEST(RealCode, AgreesWithObjdumpAndZydis) {
       vsObjdump.length += !ours.valid || !objdumpValid || ours.detail.length == o.length;
       vsZydis.length += !ours.valid || !z.valid || ours.detail.length == z.length;
       bool objdumpCall = false;
-      const bool objdumpBranch = objdumpValid && ObjdumpBranch(om, objdumpCall);
+      const bool objdumpBranch = objdumpValid && oracle::ObjdumpBranch(om, objdumpCall);
       // A branch to the next instruction is deliberately no branch for us.
       const bool toNext = ours.valid && !ours.isCall && !ours.isJump && z.relative && (z.target & 0xFFFFFFFF) == ours.nextAddr;
       vsObjdump.classification += toNext || (ours.isCall == (objdumpBranch && objdumpCall) &&
