@@ -173,7 +173,9 @@ TEST(DecodeInstr, RelativeTargets) {
     EXPECT_EQ(info.targetAddr, c.target) << c.text;
     EXPECT_EQ(info.targetWidth, c.width) << c.text;
     EXPECT_EQ(info.relativeTarget, c.target != 0) << c.text;
-    if (c.target) EXPECT_EQ(info.targetSlot, kBase + c.bytes.size() - c.width) << c.text;
+    if (c.target) {
+      EXPECT_EQ(info.targetSlot, kBase + c.bytes.size() - c.width) << c.text;
+    }
   }
 }
 

@@ -78,7 +78,9 @@ TEST(X86CodeModel64, WhatLooksLikeAReturnAddress) {
     EXPECT_EQ(model.LooksLikeReturnAddress(memory, value), c.looks) << c.what;
     const auto call = model.CallAt(memory, value - c.before.size(), value);
     EXPECT_EQ(call.has_value(), c.decodedCall) << c.what;
-    if (call) EXPECT_EQ(call->codeAddr, value - c.before.size()) << c.what;
+    if (call) {
+      EXPECT_EQ(call->codeAddr, value - c.before.size()) << c.what;
+    }
     // The tracer searches from the longest call back: every form must fit.
     EXPECT_LE(c.before.size(), model.LongestCall()) << c.what;
   }
