@@ -115,7 +115,7 @@ std::string LongModeSpelling(const TInstrInfo& info, std::string text) {
   static constexpr std::pair<std::string_view, std::string_view> kWide[] = {
       {"cwde", "cdqe"},   {"cdq", "cqo"},     {"movsd", "movsq"}, {"cmpsd", "cmpsq"},
       {"stosd", "stosq"}, {"lodsd", "lodsq"}, {"scasd", "scasq"}, {"iret", "iretq"},
-      {"cmpxchg8b", "cmpxchg16b"}};
+      {"cmpxchg8b", "cmpxchg16b"}, {"movd", "movq"}};
   if (wide)
     for (const auto& [from, to] : kWide)
       if (text == from) return std::string(to);

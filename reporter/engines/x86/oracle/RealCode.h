@@ -131,4 +131,42 @@ inline bool ObjdumpBranch(const std::string& m, bool& call) {
   return call || m == "jmp" || m == "ljmp" || m[0] == 'j' || m.rfind("loop", 0) == 0;
 }
 
+// Spellings of the same operation in the three decoders, mapped to one.
+inline std::string CanonicalMnemonic(std::string m) {
+  static const std::map<std::string, std::string> kSame = {
+      {"pushad", "pusha"}, {"popad", "popa"}, {"pushfd", "pushf"}, {"popfd", "popf"}, {"iretd", "iret"},
+      {"xlatb", "xlat"},   {"fwait", "wait"}, {"retf", "ret"},     {"lret", "ret"},   {"int     3", "int3"},
+      {"int01", "int1"},   {"fnstsw  ax", "fnstsw"}, {"cwd", "cwd"}, {"loopz", "loope"}, {"loopnz", "loopne"},
+      {"fstp1", "fstp"},   {"fstp8", "fstp"}, {"fstp9", "fstp"},   {"fxch4", "fxch"}, {"fxch7", "fxch"},
+      {"fcom2", "fcom"},   {"fcomp3", "fcomp"}, {"fcomp5", "fcomp"}, {"ud2a", "ud2"}, {"movabs", "mov"},
+      {"jcxz", "jecxz"},   {"jrcxz", "jecxz"},   {"cmpxchg8b", "cmpxchg8b"}, {"fnclex", "fnclex"}, {"fninit", "fninit"},
+      {"cvtpi2ps", "cvtpi2ps"}, {"movsxd", "movsx"},
+      // F3 90 and F3 0F BC run as nop and bsf on the processors this code targets.
+      {"pause", "nop"}, {"tzcnt", "bsf"},
+  };
+  static const std::map<std::string, std::string> kConditions = {
+      {"a", "nbe"}, {"ae", "nb"}, {"nae", "b"}, {"c", "b"}, {"nc", "nb"}, {"e", "z"}, {"ne", "nz"},
+      {"g", "nle"}, {"ge", "nl"}, {"nge", "l"}, {"ng", "le"}, {"na", "be"}, {"pe", "p"}, {"po", "np"}};
+  if (auto it = kSame.find(m); it != kSame.end()) m = it->second;
+  for (const char* stem : {"j", "set", "cmov", "fcmov"}) {
+    std::string s = stem;
+    if (m.rfind(s, 0) == 0 && m != "jmp" && m != "jecxz") {
+      std::string cc = m.substr(s.size());
+      if (auto it = kConditions.find(cc); it != kConditions.end()) return s + it->second;
+      return m;
+    }
+  }
+  return m;
+}
+
+inline bool IsStringOperation(std::uint16_t op) {
+  return (op >= 0xA4 && op <= 0xA7) || (op >= 0xAA && op <= 0xAF) || (op >= 0x6C && op <= 0x6F);
+}
+
+// String operations: objdump writes "movs" with operands, the others "movsd".
+inline std::string StringStem(const std::string& m) {
+  if (!m.empty() && (m.back() == 'b' || m.back() == 'w' || m.back() == 'd')) return m.substr(0, m.size() - 1);
+  return m;
+}
+
 }  // namespace ruvex::oracle

@@ -2,7 +2,8 @@
 // x86-64 images, at objdump's instruction boundaries: validity, length,
 // call and jump classification, relative targets and the pointer slots of
 // RIP-relative indirect branches. What the stack tracer needs, so every
-// difference must be one of the explained kinds.
+// difference must be one of the explained kinds. The mnemonics of the text
+// form are compared with Zydis's as well.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <sstream>
 
 #include "reporter/engines/x86/Disasm.h"
+#include "reporter/engines/x86/InstrText.h"
 #include "reporter/engines/x86/oracle/RealCode.h"
 #include "reporter/engines/x86/oracle/ZydisOracle.h"
 
@@ -52,6 +54,8 @@ TEST(RealCode64, AgreesWithObjdumpAndZydis) {
   TTally allObjdump, allZydis;
   std::vector<std::string> missing;
   std::ostringstream differences;
+  unsigned mnemonics = 0, mnemonicsAgreeing = 0;
+  std::map<std::string, unsigned> mnemonicMisses;
   unsigned branchesToNext = 0, listed = 0;
   for (const std::string& path : oracle::RealImages64()) {
     oracle::TSection text;
@@ -102,6 +106,15 @@ TEST(RealCode64, AgreesWithObjdumpAndZydis) {
         vsObjdump.targets += a, vsZydis.targets += b;
         targetsAgree = a && b;
       }
+      if (ours.valid && z.valid) {
+        std::string mine = oracle::CanonicalMnemonic(MnemonicText(ours));
+        const std::string theirs = oracle::CanonicalMnemonic(z.mnemonic);
+        if (oracle::IsStringOperation(ours.opcodeWord) && oracle::StringStem(mine) == oracle::StringStem(theirs))
+          mine = theirs;
+        ++mnemonics;
+        if (mine == theirs) ++mnemonicsAgreeing;
+        else ++mnemonicMisses[mine + " / zydis " + theirs];
+      }
       const bool all = objdumpAgrees[0] && objdumpAgrees[1] && objdumpAgrees[2] && zydisAgrees[0] &&
                        zydisAgrees[1] && zydisAgrees[2] && targetsAgree;
       if (!all && ++listed <= 20)
@@ -120,6 +133,14 @@ TEST(RealCode64, AgreesWithObjdumpAndZydis) {
   allObjdump.Print("objdump", "all");
   allZydis.Print("zydis", "all");
   std::printf("  %u calls of the next instruction, deliberately no branch\n", branchesToNext);
+  std::printf("  mnemonic %.3f%% of %u as Zydis names them\n", mnemonics ? 100.0 * mnemonicsAgreeing / mnemonics : 100.0,
+              mnemonics);
+  std::vector<std::pair<unsigned, std::string>> misses;
+  for (const auto& [pair, count] : mnemonicMisses) misses.push_back({count, pair});
+  std::sort(misses.rbegin(), misses.rend());
+  for (std::size_t i = 0; i < misses.size() && i < 15; ++i)
+    std::printf("  mnemonic difference %6u  %s\n", misses[i].first, misses[i].second.c_str());
+  EXPECT_EQ(mnemonicsAgreeing, mnemonics);
   EXPECT_TRUE(allObjdump.Complete() && allZydis.Complete()) << listed << " differences, the first:\n"
                                                              << differences.str();
 }
