@@ -295,6 +295,9 @@ TEST(DecodeInstr64, RexRegistersOperandSizesAndLongModeForms) {
       {{0x0F, 0x01, 0xF8}, 3, "swapgs"},
       {{0x44, 0x0F, 0x20, 0xC0}, 4, "mov     rax, cr8"},
       {{0xF3, 0x44, 0x0F, 0x10, 0x44, 0x24, 0x20}, 7, "movss   xmm8, [rsp+$20]"},
+      {{0xE3, 0x10}, 2, "jrcxz   +$10 ($140001012)"},
+      {{0x67, 0xE3, 0x10}, 3, "jecxz   +$10 ($140001013)"},
+      {{0xFF, 0x15, 0x20, 0x00, 0x00, 0x00}, 6, "call    qword ptr [rip+$20]"},
       {{0x40, 0xC3}, 2, "ret"},
       {{0x40, 0x66, 0x90}, 3, "nop"},  // a REX prefix before a legacy prefix counts for nothing
   };

@@ -119,6 +119,7 @@ std::string LongModeSpelling(const TInstrInfo& info, std::string text) {
   if (wide)
     for (const auto& [from, to] : kWide)
       if (text == from) return std::string(to);
+  if (text == "jecxz" && !d.address32) return "jrcxz";
   if (text == "pushfd") return "pushfq";
   if (text == "popfd") return "popfq";
   return text;
