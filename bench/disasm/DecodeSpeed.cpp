@@ -1,7 +1,9 @@
-// Decodes the .text of a real 32-bit image linearly with our decoder, Zydis
-// (full decode with operands) and Capstone (with details), and prints
+// Decodes the .text of a real 32-bit image and of a real x86-64 image
+// linearly with our decoder (32-bit and 64-bit mode), Zydis (full decode
+// with operands) and Capstone (with details), in the same run, and prints
 // instructions per second and the ratios.
-//   bench_disasm [IMAGE]   (default: msvcrt.dll of build/test-images)
+//   bench_disasm [IMAGE32 [IMAGE64]]
+//   (default: msvcrt.dll of build/test-images, ntdll.dll of the wine package)
 #include <capstone/capstone.h>
 
 #include <chrono>
@@ -13,6 +15,7 @@
 
 namespace {
 
+using namespace ruvex;
 using Clock = std::chrono::steady_clock;
 
 template <class F>
@@ -27,15 +30,12 @@ double InstructionsPerSecond(F decodeAll, std::size_t& count) {
   return best;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  using namespace ruvex;
-  const std::string path = argc > 1 ? argv[1] : oracle::SourceDir() + "/build/test-images/i386-windows/msvcrt.dll";
+// One image in one mode: our decoder against both references.
+bool Compare(const std::string& path, bool mode64) {
   oracle::TSection text;
-  if (!oracle::ReadTextSection(path, text)) {
-    std::fprintf(stderr, "bench_disasm: cannot read the .text of %s (run scripts/fetch-test-images.sh)\n", path.c_str());
-    return 1;
+  if (!oracle::ReadTextSection(path, text, mode64 ? oracle::kObjdump64 : oracle::kObjdump32)) {
+    std::fprintf(stderr, "bench_disasm: cannot read the .text of %s\n", path.c_str());
+    return false;
   }
   const std::vector<std::uint8_t>& bytes = text.bytes;
   TBufferMemory memory(text.address, bytes);
@@ -44,14 +44,15 @@ int main(int argc, char** argv) {
   const double oursRate = InstructionsPerSecond([&] {
     std::size_t n = 0;
     for (Address at = text.address; at < text.address + bytes.size(); ++n) {
-      TInstrInfo info = DecodeInstr(memory, at);
+      TInstrInfo info = mode64 ? DecodeInstr64(memory, at) : DecodeInstr(memory, at);
       at = info.valid ? info.nextAddr : at + 1;
     }
     return n;
   }, ours);
 
   ZydisDecoder decoder;
-  ZydisDecoderInit(&decoder, ZYDIS_MACHINE_MODE_LEGACY_32, ZYDIS_STACK_WIDTH_32);
+  if (mode64) ZydisDecoderInit(&decoder, ZYDIS_MACHINE_MODE_LONG_64, ZYDIS_STACK_WIDTH_64);
+  else ZydisDecoderInit(&decoder, ZYDIS_MACHINE_MODE_LEGACY_32, ZYDIS_STACK_WIDTH_32);
   const double zydisRate = InstructionsPerSecond([&] {
     std::size_t n = 0;
     ZydisDecodedInstruction instr;
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
   }, zydisCount);
 
   csh handle;
-  if (cs_open(CS_ARCH_X86, CS_MODE_32, &handle) != CS_ERR_OK) return 1;
+  if (cs_open(CS_ARCH_X86, mode64 ? CS_MODE_64 : CS_MODE_32, &handle) != CS_ERR_OK) return false;
   cs_option(handle, CS_OPT_DETAIL, CS_OPT_ON);
   cs_insn* insn = cs_malloc(handle);
   const double capstoneRate = InstructionsPerSecond([&] {
@@ -85,9 +86,19 @@ int main(int argc, char** argv) {
   cs_free(insn, 1);
   cs_close(&handle);
 
-  std::printf("%s: %zu bytes of .text\n", path.c_str(), bytes.size());
+  std::printf("%s (%s): %zu bytes of .text\n", path.c_str(), mode64 ? "64-bit" : "32-bit", bytes.size());
   std::printf("  ours      %8zu instr  %12.0f instr/s\n", ours, oursRate);
   std::printf("  zydis     %8zu instr  %12.0f instr/s  (ours %.2fx)\n", zydisCount, zydisRate, oursRate / zydisRate);
   std::printf("  capstone  %8zu instr  %12.0f instr/s  (ours %.2fx)\n", capstoneCount, capstoneRate, oursRate / capstoneRate);
-  return 0;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string image32 = argc > 1 ? argv[1] : oracle::SourceDir() + "/build/test-images/i386-windows/msvcrt.dll";
+  const std::string image64 = argc > 2 ? argv[2] : oracle::RealImages64().front();
+  const bool ok32 = Compare(image32, false);
+  const bool ok64 = Compare(image64, true);
+  return ok32 && ok64 ? 0 : 1;
 }

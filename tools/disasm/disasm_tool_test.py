@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The disassembler tool end to end: raw bytes assembled by llvm-mc, a real
-32-bit DLL by export name, and its errors."""
+"""The disassembler tool end to end: raw 32-bit and 64-bit bytes assembled by
+llvm-mc, real 32-bit and 64-bit DLLs by export name, and its errors."""
 import os, subprocess, sys, tempfile
 
 tool = sys.argv[1]
@@ -37,6 +37,32 @@ with tempfile.TemporaryDirectory() as tmp:
     check(rc == 0 and lines[0].startswith("00401000 public sub_401000:") and
           "00401009 > fsub    dword ptr [eax]" in lines and "00401007   jg      loc_40100b" in lines,
           "function listing:\n" + out + err)
+
+asm64 = "push %rbp\nmov %rsp,%rbp\nmovq 0x10(%rip),%rax\ncallq *%r8\npop %rbp\nret\n"
+with tempfile.TemporaryDirectory() as tmp:
+    obj = os.path.join(tmp, "f.o")
+    raw = os.path.join(tmp, "f.bin")
+    subprocess.run(["llvm-mc", "-triple=x86_64", "-filetype=obj", "-o", obj], input=asm64, text=True, check=True)
+    subprocess.run(["x86_64-w64-mingw32-objcopy", "-O", "binary", "-j", ".text", obj, raw], check=True)
+    rc, out, err = run("--raw", raw, "--base", "0x140001000", "--count", "6", "--64")
+    expected = [
+        "140001000   push    rbp",
+        "140001001   mov     rbp, rsp",
+        "140001004   mov     rax, [rip+$10]",
+        "14000100b   call    r8",
+        "14000100e   pop     rbp",
+        "14000100f   ret",
+    ]
+    check(rc == 0 and out.splitlines() == expected, "raw 64-bit listing:\n" + out + err)
+    rc, out, err = run("--raw", raw, "--base", "0x140001000", "--function", "--64")
+    check(rc == 1 and "32-bit code only" in err, "64-bit function listing: " + err)
+
+dll64 = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/msvcrt.dll"
+if os.path.exists(dll64):
+    rc, out, err = run(dll64, "strlen", "--count", "8")
+    lines = out.splitlines()
+    check(rc == 0 and len(lines) == 8 and not any(" db $" in l for l in lines) and len(lines[0].split()[0]) > 8,
+          "64-bit msvcrt strlen:\n" + out + err)
 
 dll = os.path.join(src, "build/test-images/i386-windows/msvcrt.dll")
 if not os.path.exists(dll):

@@ -1,4 +1,4 @@
-// disasm: what the reporter sees of 32-bit code.
+// disasm: what the reporter sees of 32-bit and 64-bit code.
 //
 //   disasm IMAGE [EXPORT | ADDRESS] [options]   a PE file laid out at its image base
 //   disasm --raw FILE --base ADDRESS [options]  raw bytes at an address
@@ -9,6 +9,8 @@
 //   --exception A    mark the instruction at A in the listing
 //   --limit N        keep N lines before and after the marked line
 //   --no-format      no labels or separators in the listing
+//   --64             raw bytes are 64-bit code (a PE32+ image always is);
+//                    the function listing reads 32-bit code only
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -36,12 +38,13 @@ struct TArguments {
   Address exception = 0;
   unsigned limit = 0;
   bool format = true;
+  bool mode64 = false;
 };
 
 int Usage(const char* error) {
   if (error) std::fprintf(stderr, "disasm: %s\n", error);
   std::fprintf(stderr,
-               "usage: disasm IMAGE [EXPORT|ADDRESS] [--count N] [--function] [--exception A] [--limit N] [--no-format]\n"
+               "usage: disasm IMAGE [EXPORT|ADDRESS] [--count N] [--function] [--exception A] [--limit N] [--no-format] [--64]\n"
                "       disasm --raw FILE --base ADDRESS [the same options]\n");
   return 2;
 }
@@ -69,6 +72,7 @@ bool ParseArguments(int argc, char** argv, TArguments& a, std::string& error) {
     if (arg == "--raw") a.raw = true;
     else if (arg == "--function") a.function = true;
     else if (arg == "--no-format") a.format = false;
+    else if (arg == "--64") a.mode64 = true;
     else if (arg == "--base") { if (!value(n)) return false; a.base = n; a.haveBase = true; }
     else if (arg == "--count") { if (!value(n)) return false; a.count = static_cast<unsigned>(n); }
     else if (arg == "--exception") { if (!value(n)) return false; a.exception = n; }
@@ -110,6 +114,7 @@ int main(int argc, char** argv) {
     const ModuleEntry module = images.Modules().front();
     const TNtHeaders* headers = images.HeadersAt(module.base);
     start = module.base + (headers ? headers->addressOfEntryPoint : 0);
+    if (headers && headers->pe32Plus) args.mode64 = true;
     names.modules = &images;
     names.ownModuleBase = module.base;
     names.nameAt = [&images](Address a) -> std::u16string {
@@ -136,6 +141,7 @@ int main(int argc, char** argv) {
     return std::fprintf(stderr, "disasm: address $%llx is not inside the file's memory\n",
                         static_cast<unsigned long long>(start)), 1;
 
+  if (args.function && args.mode64) return std::fprintf(stderr, "disasm: the function listing reads 32-bit code only\n"), 1;
   if (args.function) {
     TListingOptions options;
     options.format = args.format;
@@ -158,7 +164,8 @@ int main(int argc, char** argv) {
   Address at = start;
   for (unsigned i = 0; i < args.count && memory->RegionAt(at); ++i) {
     TInstrInfo info;
-    std::printf("%s\n", Narrow(InstrText(*memory, at, nullptr, info, names)).c_str());
+    const std::u16string line = args.mode64 ? InstrText64(*memory, at, info, names) : InstrText(*memory, at, nullptr, info, names);
+    std::printf("%s\n", Narrow(line).c_str());
     at = info.valid ? info.nextAddr : at + 1;
   }
   return 0;

@@ -27,19 +27,24 @@ class TCursor {
     b = bytes_[pos_++];
     return true;
   }
-  // A little-endian value of `size` bytes (1, 2 or 4), sign-extended.
+  // A little-endian value of `size` bytes (1, 2, 4 or 8), sign-extended.
   bool Signed(unsigned size, std::int64_t& value) {
     if (pos_ + size > available_) return false;
     const std::uint8_t* p = bytes_ + pos_;
     pos_ += size;
     if (size == 1) value = static_cast<std::int8_t>(p[0]);
     else if (size == 2) value = static_cast<std::int16_t>(p[0] | p[1] << 8);
-    else value = static_cast<std::int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+    else if (size == 4) value = static_cast<std::int32_t>(Dword(p));
+    else value = static_cast<std::int64_t>(Dword(p) | static_cast<std::uint64_t>(Dword(p + 4)) << 32);
     return true;
   }
   unsigned Position() const { return pos_; }
 
  private:
+  static std::uint32_t Dword(const std::uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+  }
+
   std::uint8_t bytes_[kMaxInstrLength];
   unsigned available_ = 0;
   unsigned pos_ = 0;
@@ -61,6 +66,36 @@ bool IsPrefix(std::uint8_t b, TInstrInfo::TDetail& d) {
   }
 }
 
+// 64-bit addressing: REX.B and REX.X extend base and index, and mod 0
+// with r/m 5 counts from the next instruction. r/m 4 and SIB base 5 keep
+// their special meaning whatever REX.B says.
+bool ReadAddress64(TCursor& in, TInstrInfo::TDetail& d, unsigned& dispSize) {
+  const unsigned b = d.rex & 1 ? 8 : 0, x = d.rex & 2 ? 8 : 0;
+  d.base = static_cast<std::int8_t>(d.rm | b);
+  if (d.rm == 4) {
+    std::uint8_t sib;
+    if (!in.Byte(sib)) return false;
+    d.hasSib = true;
+    d.base = static_cast<std::int8_t>((sib & 7) | b);
+    const unsigned index = ((sib >> 3) & 7) | x;
+    if (index != 4) {
+      d.index = static_cast<std::int8_t>(index);
+      d.scale = static_cast<std::uint8_t>(1u << (sib >> 6));
+    }
+    if (d.mod == 0 && (sib & 7) == 5) {
+      d.base = -1;
+      dispSize = 4;
+    }
+  } else if (d.mod == 0 && d.rm == 5) {
+    d.base = -1;
+    d.ripRelative = true;
+    dispSize = 4;
+  }
+  if (d.mod == 1) dispSize = 1;
+  if (d.mod == 2) dispSize = 4;
+  return true;
+}
+
 // The ModR/M byte, SIB byte and displacement.
 bool ReadModRm(TCursor& in, TInstrInfo& info) {
   TInstrInfo::TDetail& d = info.detail;
@@ -71,9 +106,13 @@ bool ReadModRm(TCursor& in, TInstrInfo& info) {
   d.mod = m >> 6;
   d.reg = (m >> 3) & 7;
   d.rm = m & 7;
+  d.regNumber = static_cast<std::uint8_t>(d.reg | (d.rex & 4 ? 8 : 0));
+  d.rmNumber = static_cast<std::uint8_t>(d.rm | (d.rex & 1 ? 8 : 0));
   if (d.mod == 3) return true;
   unsigned dispSize = 0;
-  if (d.address16) {
+  if (d.mode64) {
+    if (!ReadAddress64(in, d, dispSize)) return false;
+  } else if (d.address16) {
     static constexpr std::int8_t kBase[8] = {3, 3, 5, 5, 6, 7, 5, 3};   // bx bx bp bp si di bp bx
     static constexpr std::int8_t kIndex[8] = {6, 7, 6, 7, -1, -1, -1, -1};
     d.base = kBase[d.rm];
@@ -144,11 +183,17 @@ bool OperandFormValid(const TInstrInfo& info, std::uint8_t mandatory) {
   if (allowed && !(allowed & mandatory)) return false;
   switch (op) {
     case 0x00: return reg < 6;
-    case 0x01: return reg != 5 && (memory || reg == 4 || reg == 6);
+    // Register forms of field 7 are the later system operations: swapgs
+    // (F8, 64-bit mode only), rdtscp, clzero and rdpru take any prefix;
+    // with one, monitorx, mwaitx, invlpgb and tlbsync are other operations.
+    case 0x01:
+      if (reg == 7 && !memory) return (rm != 0 || d.mode64) && (rm == 0 || rm == 1 || rm == 4 || rm == 5 || mandatory == kSseNone);
+      return reg != 5 && (memory || reg >= 4);
     case 0x0D: return memory && reg <= 1;
     case 0x18: return memory && reg <= 3;
-    case 0x20: case 0x22: return !memory && reg != 1 && reg <= 4;  // cr0, cr2 to cr4 exist
-    case 0x21: case 0x23: return !memory;
+    case 0x20: case 0x22:  // cr0, cr2 to cr4 exist, and cr8 in 64-bit mode
+      return !memory && (d.regNumber == 8 || (reg != 1 && reg <= 4 && d.regNumber < 8));
+    case 0x21: case 0x23: return !memory && d.regNumber < 8;
     case 0x71: case 0x72: return !memory && (reg == 2 || reg == 4 || reg == 6);
     case 0x73: return !memory && (reg == 2 || reg == 6 || ((reg == 3 || reg == 7) && mandatory == kSse66));
     case 0xAE: return reg == 7 || (reg <= 3 && memory) || ((reg == 5 || reg == 6) && !memory);
@@ -219,6 +264,37 @@ void SetTargets(const IMemoryReader& memory, TInstrInfo& info, const TRegisters*
   }
 }
 
+// 64-bit mode: branch displacements and RIP-relative pointers count in the
+// whole address space; indirect targets come from 8-byte pointers. There
+// is no register state in this mode.
+void SetTargets64(const IMemoryReader& memory, TInstrInfo& info) {
+  const TInstrInfo::TDetail& d = info.detail;
+  const std::uint16_t op = info.opcodeWord;
+  if (d.flags & kRelative) {
+    info.relativeTarget = true;
+    info.targetSlot = info.instrAddr + d.immOffset;
+    info.targetAddr = info.nextAddr + static_cast<std::uint64_t>(d.immediate);
+    info.targetWidth = d.immSize;
+    info.isCall = op == 0xE8;
+    info.isJump = !info.isCall;
+    info.extendable = !(op >= 0xE0 && op <= 0xE3);
+    return;
+  }
+  if (op != 0xFF || d.reg < 2 || d.reg > 5) return;
+  info.isCall = d.reg <= 3;
+  info.isJump = !info.isCall;
+  // Far forms, and the 16-bit forms some processors make of 0x66: unknown.
+  if (d.reg == 3 || d.reg == 5 || d.operand16 || d.mod == 3 || d.index >= 0 || d.base >= 0) return;
+  Address slot = d.ripRelative ? info.nextAddr + static_cast<std::uint64_t>(static_cast<std::int64_t>(d.displacement))
+                               : static_cast<std::uint64_t>(static_cast<std::int64_t>(d.displacement));
+  if (d.address32) slot &= 0xFFFFFFFF;
+  info.targetSlotPtr = slot;
+  info.targetWidth = 8;
+  info.extendable = true;
+  std::uint64_t target;
+  if (memory.ReadValue(slot, target)) info.targetAddr = target;
+}
+
 void ForgetRegister(TRegisters& r, unsigned index, bool byteRegister) { r[byteRegister ? index & 3 : index] = 0; }
 
 void TrackRegisters(const TInstrInfo& info, TRegisters& r) {
@@ -258,21 +334,73 @@ void TrackRegisters(const TInstrInfo& info, TRegisters& r) {
   else if (op == 0x0FA2) { r[kEax] = r[kEcx] = r[kEdx] = r[kEbx] = 0; }
   else if (op == 0x0F31 || op == 0x0F32 || op == 0x0F33 || op == 0x0FC7) { r[kEax] = r[kEdx] = 0; }
   else if (op == 0x0F05 || op == 0x0F34) { r[kEcx] = r[kEdx] = 0; }  // the fast system calls
+  else if (op == 0x0F01 && modRegister && d.reg == 7) { r[kEax] = r[kEcx] = r[kEdx] = 0; }  // rdtscp, rdpru
 }
 
-}  // namespace
+// Legacy prefixes, and in 64-bit mode REX, which counts only when the
+// opcode follows it directly. Leaves the first opcode byte in `b`.
+template <bool kLong>
+bool ReadPrefixes(TCursor& in, TInstrInfo::TDetail& d, std::uint8_t& b) {
+  for (;;) {
+    if (!in.Byte(b)) return false;
+    if (kLong && (b & 0xF0) == 0x40) {
+      d.rex = b;
+      continue;
+    }
+    if (!IsPrefix(b, d)) break;
+    if (kLong) d.rex = 0;
+  }
+  if (kLong) {
+    d.address32 = d.address16;
+    d.address16 = false;
+  }
+  return true;
+}
 
-TInstrInfo DecodeInstr(const IMemoryReader& memory, Address address, TRegisters* registers) {
+// Operations whose operand size is 64 bits in 64-bit mode without REX.W:
+// near branches, push and pop, and the other stack operations.
+constexpr bool Defaults64(std::uint16_t op, std::uint8_t reg) {
+  if ((op >= 0x50 && op <= 0x5F) || op == 0x68 || op == 0x6A || op == 0x8F || op == 0x9C || op == 0x9D ||
+      op == 0xC2 || op == 0xC3 || op == 0xC8 || op == 0xC9 || (op >= 0xE0 && op <= 0xE3) || op == 0xE8 ||
+      op == 0xE9 || op == 0xEB || (op >= 0x70 && op <= 0x7F))
+    return true;
+  if (op == 0xFF) return reg == 2 || reg == 4 || reg == 6;
+  return (op >= 0x0F80 && op <= 0x0F8F) || op == 0x0FA0 || op == 0x0FA1 || op == 0x0FA8 || op == 0x0FA9;
+}
+
+// The first immediate's size in bytes.
+template <bool kLong>
+unsigned ImmediateSize(const TInstrInfo& info) {
+  const TInstrInfo::TDetail& d = info.detail;
+  const std::uint16_t op = info.opcodeWord;
+  if (op >= 0xA0 && op <= 0xA3) {  // memory offsets: the address size
+    if (kLong) return d.address32 ? 4 : 8;
+    return d.address16 ? 2 : 4;
+  }
+  switch (ImmKind(d.flags)) {
+    case 1: return 1;
+    case 2: return 2;
+    case 3:
+      if (!kLong) return d.operand16 ? 2 : 4;
+      if (op >= 0xB8 && op <= 0xBF && (d.rex & 8)) return 8;  // mov r64, imm64
+      // Branch displacements stay 32 bits; other immediates are sign-extended to 64.
+      if ((d.flags & kRelative) || (d.rex & 8)) return 4;
+      return d.operand16 ? 2 : 4;
+    default: return 0;
+  }
+}
+
+template <bool kLong>
+TInstrInfo Decode(const IMemoryReader& memory, Address address, TRegisters* registers) {
   TInstrInfo info;
   info.instrAddr = address;
   TInstrInfo::TDetail& d = info.detail;
+  d.mode64 = kLong;
   const TOpcodeTables& tables = OpcodeTables();
   TCursor in(memory, address);
 
   std::uint8_t b;
-  do {
-    if (!in.Byte(b)) return info;
-  } while (IsPrefix(b, d));
+  if (!ReadPrefixes<kLong>(in, d, b)) return info;
 
   std::uint16_t flags;
   if (b == 0x0F) {
@@ -282,8 +410,8 @@ TInstrInfo DecodeInstr(const IMemoryReader& memory, Address address, TRegisters*
     d.mnemonic = tables.twoByteMnemonic[b];
   } else {
     info.opcodeWord = b;
-    flags = tables.oneByte[b];
-    d.mnemonic = tables.oneByteMnemonic[b];
+    flags = kLong ? tables.oneByte64[b] : tables.oneByte[b];
+    d.mnemonic = kLong ? tables.oneByteMnemonic64[b] : tables.oneByteMnemonic[b];
   }
   if (flags == kFlagsInvalid) return info;
 
@@ -297,27 +425,20 @@ TInstrInfo DecodeInstr(const IMemoryReader& memory, Address address, TRegisters*
     }
   }
   d.flags = flags;
-
-  const unsigned operandSize = d.operand16 ? 2 : 4;
-  unsigned immSize = 0;
-  switch (ImmKind(flags)) {
-    case 1: immSize = 1; break;
-    case 2: immSize = 2; break;
-    case 3: immSize = operandSize; break;
-    default: break;
-  }
   const std::uint16_t op = info.opcodeWord;
-  if (op >= 0xA0 && op <= 0xA3) immSize = d.address16 ? 2 : 4;
+  if (kLong) d.operand64 = (d.rex & 8) || (!d.operand16 && Defaults64(op, d.reg));
+
+  const unsigned immSize = ImmediateSize<kLong>(info);
   if (immSize) {
     d.immOffset = static_cast<std::uint8_t>(in.Position());
     d.immSize = static_cast<std::uint8_t>(immSize);
     if (!in.Signed(immSize, d.immediate)) return info;
   }
-  if (op == 0x9A || op == 0xEA) {  // far pointer: offset, then segment
+  if (op == 0x9A || op == 0xEA) {  // far pointer: offset, then segment (32-bit mode only)
     std::int64_t segment;
     if (!in.Signed(2, segment)) return info;
     d.immediate2 = static_cast<std::uint16_t>(segment);
-    if (operandSize == 2) d.immediate &= 0xFFFF; else d.immediate &= 0xFFFFFFFF;
+    if (d.operand16) d.immediate &= 0xFFFF; else d.immediate &= 0xFFFFFFFF;
   } else if (op == 0xC8) {  // enter: frame size, nesting level
     std::int64_t level;
     if (!in.Signed(1, level)) return info;
@@ -331,14 +452,25 @@ TInstrInfo DecodeInstr(const IMemoryReader& memory, Address address, TRegisters*
   d.length = static_cast<std::uint8_t>(in.Position());
   info.nextAddr = address + d.length;
   info.valid = true;
-  SetTargets(memory, info, registers);
+  if (kLong) SetTargets64(memory, info);
+  else SetTargets(memory, info, registers);
   if ((info.isCall || info.isJump) && info.targetAddr == info.nextAddr) {
     info.isCall = info.isJump = info.relativeTarget = info.extendable = false;
     info.targetAddr = info.targetSlot = info.targetSlotPtr = 0;
     info.targetWidth = 0;
   }
-  if (registers) TrackRegisters(info, *registers);
+  if (!kLong && registers) TrackRegisters(info, *registers);
   return info;
+}
+
+}  // namespace
+
+TInstrInfo DecodeInstr(const IMemoryReader& memory, Address address, TRegisters* registers) {
+  return Decode<false>(memory, address, registers);
+}
+
+TInstrInfo DecodeInstr64(const IMemoryReader& memory, Address address) {
+  return Decode<true>(memory, address, nullptr);
 }
 
 }  // namespace ruvex

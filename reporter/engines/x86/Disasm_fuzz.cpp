@@ -1,5 +1,5 @@
-// Any bytes, decoded at every offset, with and without register state, and
-// turned into text: never a fault, lengths within bounds.
+// Any bytes, decoded at every offset in 32-bit mode with register state and
+// in 64-bit mode, and turned into text: never a fault, lengths within bounds.
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -16,6 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TInstrInfo info;
     InstrText(memory, base + i, &registers, info);
     if (info.valid && (info.detail.length == 0 || info.detail.length > kMaxInstrLength || info.nextAddr > base + size))
+      std::abort();
+    TInstrInfo info64;
+    InstrText64(memory, base + i, info64);
+    if (info64.valid &&
+        (info64.detail.length == 0 || info64.detail.length > kMaxInstrLength || info64.nextAddr > base + size))
       std::abort();
   }
   return 0;

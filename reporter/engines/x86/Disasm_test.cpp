@@ -82,6 +82,10 @@ TEST(DecodeInstr, TextLengthAndClassOfTypicalInstructions) {
       {{0x66, 0x0F, 0x73, 0xD8, 0x04}, 5, "psrldq  xmm0, 4"},
       {{0x0F, 0xAE, 0xF8}, 3, "sfence"},
       {{0x0F, 0xAE, 0x38}, 3, "clflush [eax]"},
+      // Register forms of 0F 01 field 7 (AMD and later system operations).
+      {{0x0F, 0x01, 0xF9}, 3, "rdtscp"},
+      {{0x0F, 0x01, 0xFC}, 3, "clzero"},
+      {{0xDE, 0xD9}, 2, "fcompp"},
       // 3DNow!: the operation comes from the suffix byte.
       {{0x0F, 0x0F, 0xC1, 0x9E}, 4, "pfadd   mm0, mm1"},
       {{0x0F, 0x0F, 0x06, 0xB4}, 4, "pfmul   mm0, [esi]"},
@@ -111,6 +115,10 @@ TEST(DecodeInstr, InvalidEncodings) {
       {0xF3, 0x0F, 0x28, 0xC1},  // movaps has no F3 form
       {0x0F, 0xF0, 0x06},        // lddqu needs F2
       {0x0F, 0xC7, 0xC8},        // cmpxchg8b needs memory
+      {0x0F, 0x01, 0xF8},        // swapgs exists only in 64-bit mode
+      {0x66, 0x0F, 0x01, 0xFA},  // monitorx takes no prefix
+      {0xDE, 0xD8},              // only DE D9 (fcompp) of DE /3 exists
+      {0xDE, 0xDA},
       {0x83},                    // cut short by the end of memory
       {0x8B, 0x05, 0x00, 0x10},  // displacement cut short
   };
@@ -165,7 +173,9 @@ TEST(DecodeInstr, RelativeTargets) {
     EXPECT_EQ(info.targetAddr, c.target) << c.text;
     EXPECT_EQ(info.targetWidth, c.width) << c.text;
     EXPECT_EQ(info.relativeTarget, c.target != 0) << c.text;
-    if (c.target) EXPECT_EQ(info.targetSlot, kBase + c.bytes.size() - c.width) << c.text;
+    if (c.target) {
+      EXPECT_EQ(info.targetSlot, kBase + c.bytes.size() - c.width) << c.text;
+    }
   }
 }
 
@@ -226,6 +236,7 @@ TEST(DecodeInstr, RegisterTrackingForgetsWrittenRegisters) {
       {{0x0F, 0xA2}, {kEax, kEcx, kEdx, kEbx}},  // cpuid
       {{0xF3, 0xAB}, {kEcx, kEsi, kEdi}},        // rep stosd
       {{0x61}, {kEax, kEcx, kEdx, kEbx, kEsp, kEbp, kEsi, kEdi}},  // popad
+      {{0x0F, 0x01, 0xF9}, {kEax, kEcx, kEdx}},  // rdtscp
       {{0x39, 0xC8}, {}},                        // cmp eax, ecx writes nothing
       {{0x83, 0xF8, 0x05}, {}},                  // cmp eax, 5
   };
@@ -237,6 +248,141 @@ TEST(DecodeInstr, RegisterTrackingForgetsWrittenRegisters) {
     for (int r : c.forgotten) expected[r] = 0;
     EXPECT_EQ(regs, expected) << int(c.bytes[0]);
   }
+}
+
+constexpr Address kBase64 = 0x140001000;
+
+std::string Text64(std::vector<std::uint8_t> bytes, TInstrInfo& info) {
+  TBufferMemory memory(kBase64, std::move(bytes));
+  return kelvane::Utf16ToUtf8(InstrText64(memory, kBase64, info));
+}
+
+TEST(DecodeInstr64, RexRegistersOperandSizesAndLongModeForms) {
+  struct TCase {
+    std::vector<std::uint8_t> bytes;
+    unsigned length;
+    const char* text;
+  };
+  const TCase cases[] = {
+      {{0x55}, 1, "push    rbp"},
+      {{0x41, 0x57}, 2, "push    r15"},
+      {{0x66, 0x50}, 2, "push    ax"},
+      {{0x48, 0x89, 0xE5}, 3, "mov     rbp, rsp"},
+      {{0x89, 0xE5}, 2, "mov     ebp, esp"},
+      {{0x45, 0x31, 0xC9}, 3, "xor     r9d, r9d"},
+      {{0x48, 0x83, 0xEC, 0x28}, 4, "sub     rsp, $28"},
+      {{0x40, 0x88, 0xF7}, 3, "mov     dil, sil"},
+      {{0x88, 0xF7}, 2, "mov     bh, dh"},
+      {{0x44, 0x8A, 0x40, 0x08}, 4, "mov     r8b, [rax+8]"},
+      {{0x66, 0x41, 0x89, 0x08}, 4, "mov     [r8], cx"},
+      {{0x4C, 0x8D, 0x04, 0x91}, 4, "lea     r8, [rcx+rdx*4]"},
+      {{0x4A, 0x8B, 0x04, 0xE5, 0x10, 0x00, 0x00, 0x00}, 8, "mov     rax, [r12*8+$10]"},
+      {{0x42, 0x8B, 0x04, 0x20}, 4, "mov     eax, [rax+r12]"},
+      {{0x49, 0x8B, 0x04, 0x24}, 4, "mov     rax, [r12]"},
+      {{0x41, 0x8B, 0x45, 0x00}, 4, "mov     eax, [r13]"},
+      {{0x67, 0x8B, 0x03}, 3, "mov     eax, [ebx]"},
+      {{0x48, 0x8B, 0x05, 0x10, 0x00, 0x00, 0x00}, 7, "mov     rax, [rip+$10]"},
+      {{0x48, 0xB8, 0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}, 10, "mov     rax, $1122334455667788"},
+      {{0xB8, 0x01, 0x00, 0x00, 0x00}, 5, "mov     eax, 1"},
+      {{0x48, 0xC7, 0xC0, 0xFF, 0xFF, 0xFF, 0xFF}, 7, "mov     rax, $ffffffffffffffff"},
+      {{0x48, 0x63, 0xC1}, 3, "movsxd  rax, ecx"},
+      {{0xA1, 0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}, 9, "mov     eax, [$1122334455667788]"},
+      {{0x48, 0x98}, 2, "cdqe"},
+      {{0x48, 0x99}, 2, "cqo"},
+      {{0xF3, 0x48, 0xA5}, 3, "rep movsq"},
+      {{0x41, 0xFF, 0xC0}, 3, "inc     r8d"},
+      {{0xFF, 0x74, 0x24, 0x08}, 4, "push    qword ptr [rsp+8]"},
+      {{0x0F, 0x01, 0xF8}, 3, "swapgs"},
+      {{0x44, 0x0F, 0x20, 0xC0}, 4, "mov     rax, cr8"},
+      {{0xF3, 0x44, 0x0F, 0x10, 0x44, 0x24, 0x20}, 7, "movss   xmm8, [rsp+$20]"},
+      {{0xE3, 0x10}, 2, "jrcxz   +$10 ($140001012)"},
+      {{0x67, 0xE3, 0x10}, 3, "jecxz   +$10 ($140001013)"},
+      {{0xFF, 0x15, 0x20, 0x00, 0x00, 0x00}, 6, "call    qword ptr [rip+$20]"},
+      {{0x40, 0xC3}, 2, "ret"},
+      {{0x40, 0x66, 0x90}, 3, "nop"},  // a REX prefix before a legacy prefix counts for nothing
+  };
+  for (const TCase& c : cases) {
+    TInstrInfo info;
+    const std::string line = Text64(c.bytes, info);
+    EXPECT_TRUE(info.valid) << c.text;
+    EXPECT_EQ(info.detail.length, c.length) << c.text;
+    EXPECT_EQ(line, std::string("140001000   ") + c.text);
+  }
+}
+
+TEST(DecodeInstr64, OpcodesThatLongModeDropped) {
+  const std::vector<std::vector<std::uint8_t>> cases = {
+      {0x06}, {0x07}, {0x0E}, {0x16}, {0x17}, {0x1E}, {0x1F}, {0x27}, {0x2F}, {0x37}, {0x3F},
+      {0x60}, {0x61}, {0x62, 0x00}, {0x82, 0xC0, 0x01}, {0x9A, 0, 0, 0, 0, 0, 0}, {0xC4, 0x00},
+      {0xC5, 0x00}, {0xC4, 0xC0, 0x00}, {0xCE}, {0xD4, 0x0A}, {0xD5, 0x0A}, {0xD6}, {0xEA, 0, 0, 0, 0, 0, 0},
+      {0x44, 0x0F, 0x20, 0xC8},  // cr9
+  };
+  for (const auto& bytes : cases) {
+    std::vector<std::uint8_t> padded = bytes;
+    padded.resize(16, 0);
+    TBufferMemory memory(kBase64, padded);
+    EXPECT_FALSE(DecodeInstr64(memory, kBase64).valid) << int(bytes[0]);
+  }
+  TBufferMemory rexAlone(kBase64, {0x48});
+  EXPECT_FALSE(DecodeInstr64(rexAlone, kBase64).valid);
+  // The same bytes stay what they were in 32-bit mode.
+  TBufferMemory arpl(kBase, {0x63, 0xC1});
+  EXPECT_TRUE(DecodeInstr(arpl, kBase).valid);
+  TBufferMemory incEax(kBase, {0x40});
+  EXPECT_EQ(DecodeInstr(incEax, kBase).detail.length, 1);
+}
+
+TEST(DecodeInstr64, BranchesAndTheirTargets) {
+  struct TCase {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    unsigned length;
+    bool call, jump;
+    Address target;   // 0: unknown
+    Address slotPtr;  // where the target pointer is read, 0: none
+  };
+  // The pointer slot at kBase64 + 0x20 holds 0x7FFA12345678.
+  const Address slot = kBase64 + 0x20, pointee = 0x7FFA12345678;
+  const TCase cases[] = {
+      {"call rel32", {0xE8, 0x10, 0x00, 0x00, 0x00}, 5, true, false, kBase64 + 0x15, 0},
+      {"call rel32 backwards, below the image", {0xE8, 0x00, 0x00, 0x00, 0xF0}, 5, true, false,
+       kBase64 + 5 - 0x10000000, 0},
+      {"call rel32 with REX.W", {0x48, 0xE8, 0x10, 0x00, 0x00, 0x00}, 6, true, false, kBase64 + 0x16, 0},
+      {"0x66 does not shorten a near call", {0x66, 0xE8, 0x10, 0x00, 0x00, 0x00}, 6, true, false, kBase64 + 0x16, 0},
+      {"jz rel32", {0x0F, 0x84, 0x10, 0x00, 0x00, 0x00}, 6, false, true, kBase64 + 0x16, 0},
+      {"jrcxz", {0xE3, 0x10}, 2, false, true, kBase64 + 0x12, 0},
+      {"call [rip+disp32]", {0xFF, 0x15, 0x1A, 0x00, 0x00, 0x00}, 6, true, false, pointee, slot},
+      {"call [rip+disp32] with REX.W", {0x48, 0xFF, 0x15, 0x19, 0x00, 0x00, 0x00}, 7, true, false, pointee, slot},
+      {"jmp [rip+disp32]", {0xFF, 0x25, 0x1A, 0x00, 0x00, 0x00}, 6, false, true, pointee, slot},
+      {"call rax", {0xFF, 0xD0}, 2, true, false, 0, 0},
+      {"call r8", {0x41, 0xFF, 0xD0}, 3, true, false, 0, 0},
+      {"call [rax+8]", {0xFF, 0x50, 0x08}, 3, true, false, 0, 0},
+      {"call [r12]", {0x41, 0xFF, 0x14, 0x24}, 4, true, false, 0, 0},
+      {"jmp r11", {0x41, 0xFF, 0xE3}, 3, false, true, 0, 0},
+      {"far call through memory", {0xFF, 0x1D, 0x1A, 0x00, 0x00, 0x00}, 6, true, false, 0, 0},
+  };
+  for (const TCase& c : cases) {
+    std::vector<std::uint8_t> bytes = c.bytes;
+    bytes.resize(0x28, 0xCC);
+    for (unsigned i = 0; i < 8; ++i) bytes[0x20 + i] = static_cast<std::uint8_t>(pointee >> (8 * i));
+    TBufferMemory memory(kBase64, bytes);
+    const TInstrInfo info = DecodeInstr64(memory, kBase64);
+    EXPECT_TRUE(info.valid) << c.what;
+    EXPECT_EQ(info.detail.length, c.length) << c.what;
+    EXPECT_EQ(info.isCall, c.call) << c.what;
+    EXPECT_EQ(info.isJump, c.jump) << c.what;
+    EXPECT_EQ(info.targetAddr, c.target) << c.what;
+    EXPECT_EQ(info.targetSlotPtr, c.slotPtr) << c.what;
+  }
+  // A RIP-relative pointer that cannot be read: still a call, target unknown.
+  TBufferMemory unreadable(kBase64, {0xFF, 0x15, 0x00, 0x00, 0x00, 0x10});
+  const TInstrInfo unknown = DecodeInstr64(unreadable, kBase64);
+  EXPECT_TRUE(unknown.valid && unknown.isCall);
+  EXPECT_EQ(unknown.targetAddr, 0u);
+  EXPECT_EQ(unknown.targetSlotPtr, kBase64 + 6 + 0x10000000);
+  // 0x67 makes the RIP-relative slot a 32-bit address.
+  TBufferMemory address32(0x100000000, {0x67, 0xFF, 0x15, 0x00, 0x10, 0x00, 0x00});
+  EXPECT_EQ(DecodeInstr64(address32, 0x100000000).targetSlotPtr, 0x1007u);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
-// One decoded 32-bit x86 instruction, and the general-register state that
-// the decoder and the function analyser carry from instruction to
-// instruction.
+// One decoded x86 instruction (32-bit or 64-bit mode), and the 32-bit
+// general-register state that the decoder and the function analyser carry
+// from instruction to instruction.
 #include <array>
 #include <cstdint>
 
@@ -55,6 +55,16 @@ struct TInstrInfo {
     std::uint8_t immOffset = 0;
     std::uint32_t immediate2 = 0; // enter's level, a far pointer's segment
     std::uint8_t mnemonic = 0;    // 1-based template index, 0 none
+
+    // 64-bit mode. There base and index are register numbers 0-15, and
+    // address16 stays false: 0x67 selects 32-bit addressing instead.
+    bool mode64 = false;
+    std::uint8_t rex = 0;         // the REX prefix (0x40-0x4F) in effect, 0 none
+    bool address32 = false;       // 0x67 seen in 64-bit mode
+    bool operand64 = false;       // the operation is 64 bits wide (REX.W or a 64-bit default)
+    bool ripRelative = false;     // the displacement counts from the next instruction
+    std::uint8_t regNumber = 0;   // the register field with REX.R, 0-15
+    std::uint8_t rmNumber = 0;    // the r/m field with REX.B, 0-15 (register forms)
   } detail;
 };
 

@@ -15,6 +15,14 @@ namespace {
 constexpr const char* kReg8[8] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
 constexpr const char* kReg16[8] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
 constexpr const char* kReg32[8] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
+// 64-bit mode: r8-r15, and with any REX prefix the low bytes of rsp, rbp,
+// rsi and rdi instead of ah, ch, dh and bh.
+constexpr const char* kReg8Rex[16] = {"al",  "cl",  "dl",   "bl",   "spl",  "bpl",  "sil",  "dil",
+                                      "r8b", "r9b", "r10b", "r11b", "r12b", "r13b", "r14b", "r15b"};
+constexpr const char* kReg16Ext[8] = {"r8w", "r9w", "r10w", "r11w", "r12w", "r13w", "r14w", "r15w"};
+constexpr const char* kReg32Ext[8] = {"r8d", "r9d", "r10d", "r11d", "r12d", "r13d", "r14d", "r15d"};
+constexpr const char* kReg64[16] = {"rax", "rcx", "rdx", "rbx", "rsp", "rbp", "rsi", "rdi",
+                                    "r8",  "r9",  "r10", "r11", "r12", "r13", "r14", "r15"};
 constexpr const char* kSeg[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
 constexpr const char* kConditions[16] = {"o", "no", "b", "nb", "z", "nz", "be", "a",
                                          "s", "ns", "p", "np", "l", "ge", "le", "g"};
@@ -28,6 +36,22 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
     if (at == std::string_view::npos) return parts;
     start = at + 1;
   }
+}
+
+// A general register by number (0-15) and size in bytes.
+const char* Gpr(unsigned number, unsigned size, bool rex) {
+  switch (size) {
+    case 1: return rex ? kReg8Rex[number & 15] : kReg8[number & 7];
+    case 2: return number < 8 ? kReg16[number] : kReg16Ext[(number - 8) & 7];
+    case 8: return kReg64[number & 15];
+    default: return number < 8 ? kReg32[number] : kReg32Ext[(number - 8) & 7];
+  }
+}
+
+// The operand size of the general registers an operation names.
+unsigned OperandBytes(const TInstrInfo::TDetail& d) {
+  if (d.operand64) return 8;
+  return d.operand16 ? 2 : 4;
 }
 
 bool IsX87(const TInstrInfo& info) { return info.opcodeWord >= 0xD8 && info.opcodeWord <= 0xDF; }
@@ -84,6 +108,23 @@ std::string ResolveTemplate(const TInstrInfo& info, std::string_view text) {
   return out;
 }
 
+// The spellings of 64-bit mode where REX.W or the mode changes the name.
+std::string LongModeSpelling(const TInstrInfo& info, std::string text) {
+  const TInstrInfo::TDetail& d = info.detail;
+  const bool wide = d.rex & 8;
+  static constexpr std::pair<std::string_view, std::string_view> kWide[] = {
+      {"cwde", "cdqe"},   {"cdq", "cqo"},     {"movsd", "movsq"}, {"cmpsd", "cmpsq"},
+      {"stosd", "stosq"}, {"lodsd", "lodsq"}, {"scasd", "scasq"}, {"iret", "iretq"},
+      {"cmpxchg8b", "cmpxchg16b"}, {"movd", "movq"}};
+  if (wide)
+    for (const auto& [from, to] : kWide)
+      if (text == from) return std::string(to);
+  if (text == "jecxz" && !d.address32) return "jrcxz";
+  if (text == "pushfd") return "pushfq";
+  if (text == "popfd") return "popfq";
+  return text;
+}
+
 std::string StRegister(unsigned n) { return n == 0 ? "st" : "st(" + std::to_string(n) + ")"; }
 
 // Operand kinds after the prefix-dependent switches of the SSE forms.
@@ -120,12 +161,16 @@ TOperandKinds Kinds(const TInstrInfo& info) {
     case 0x0FAE:  // the fences have no operands
       if (RegisterForm(info)) k.mod = 0;
       break;
+    case 0x0F01:  // nor have rdtscp and the other register forms of field 7
+      if (RegisterForm(info) && d.reg == 7) k.mod = 0;
+      break;
     default: break;
   }
   return k;
 }
 
 std::string DisplacementText(const TInstrInfo::TDetail& d, bool withRegisters) {
+  if (!withRegisters && d.mode64 && !d.address32) return NumberText(static_cast<std::uint64_t>(std::int64_t{d.displacement}));
   if (!withRegisters) return NumberText(d.address16 ? static_cast<std::uint16_t>(d.displacement)
                                                     : static_cast<std::uint32_t>(d.displacement));
   std::int64_t v = d.address16 ? static_cast<std::int16_t>(d.displacement) : d.displacement;
@@ -136,15 +181,16 @@ std::string DisplacementText(const TInstrInfo::TDetail& d, bool withRegisters) {
 
 std::string MemoryText(const TInstrInfo& info, unsigned kind) {
   const TInstrInfo::TDetail& d = info.detail;
-  const char* const* names = d.address16 ? kReg16 : kReg32;
+  const unsigned addressBytes = d.mode64 ? (d.address32 ? 4 : 8) : d.address16 ? 2 : 4;
   std::string inner;
-  if (d.base >= 0) inner += names[d.base];
+  if (d.ripRelative) inner += d.address32 ? "eip" : "rip";
+  if (d.base >= 0) inner += Gpr(static_cast<unsigned>(d.base), addressBytes, false);
   if (d.index >= 0) {
     inner += "+";
-    inner += names[d.index];
+    inner += Gpr(static_cast<unsigned>(d.index), addressBytes, false);
     if (d.scale > 1) inner += "*" + std::to_string(d.scale);
   }
-  const bool registers = d.base >= 0 || d.index >= 0;
+  const bool registers = d.base >= 0 || d.index >= 0 || d.ripRelative;
   inner += DisplacementText(d, registers);
   if (!inner.empty() && inner[0] == '+') inner.erase(0, 1);
   std::string text;
@@ -152,6 +198,7 @@ std::string MemoryText(const TInstrInfo& info, unsigned kind) {
     static constexpr const char* kSizes[8] = {"", "", "byte", "word", "dword", "qword", "tbyte", "oword"};
     unsigned size = kind;
     if ((d.flags & kMod66) && d.operand16 && size == ModKind(kModDword)) size = ModKind(kModWord);
+    if ((d.flags & kMod66) && d.operand64 && size == ModKind(kModDword)) size = ModKind(kModQword);
     if (kSizes[size][0]) text = std::string(kSizes[size]) + " ptr ";
   }
   if (d.segment >= 0) text += std::string(kSeg[d.segment]) + ":";
@@ -161,16 +208,22 @@ std::string MemoryText(const TInstrInfo& info, unsigned kind) {
 std::string ModRmText(const TInstrInfo& info, const TOperandKinds& k) {
   const TInstrInfo::TDetail& d = info.detail;
   if (!RegisterForm(info)) return MemoryText(info, k.mod);
-  if (k.modXmm) return "xmm" + std::to_string(d.rm);
+  const unsigned rm = d.rmNumber;
+  if (k.modXmm) return "xmm" + std::to_string(rm);
   if (k.modMmx) return "mm" + std::to_string(d.rm);
-  if (k.modGpr32) return kReg32[d.rm];
+  if (k.modGpr32) return Gpr(rm, d.rex & 8 ? 8 : 4, false);
   switch (k.mod) {
-    case 2: return kReg8[d.rm];
-    case 3: return kReg16[d.rm];
-    case 4: return (d.flags & kMod66) && d.operand16 ? kReg16[d.rm] : kReg32[d.rm];
+    case 2: return Gpr(rm, 1, d.rex != 0);
+    case 3: return Gpr(rm, 2, false);
+    case 4: {
+      // Control and debug register moves use the full register in 64-bit mode.
+      const bool control = info.opcodeWord >= 0x0F20 && info.opcodeWord <= 0x0F23;
+      if (d.mode64 && control) return Gpr(rm, 8, false);
+      return Gpr(rm, d.flags & kMod66 ? OperandBytes(d) : 4, false);
+    }
     case 5: return "mm" + std::to_string(d.rm);
     case 6: return StRegister(d.rm);
-    case 7: return "xmm" + std::to_string(d.rm);
+    case 7: return "xmm" + std::to_string(rm);
     default: return "";
   }
 }
@@ -178,15 +231,16 @@ std::string ModRmText(const TInstrInfo& info, const TOperandKinds& k) {
 std::string RegisterText(const TInstrInfo& info, const TOperandKinds& k) {
   const TInstrInfo::TDetail& d = info.detail;
   const bool op16 = d.operand16 && !(TwoByte(info) && OpcodeTables().twoByteSsePrefixes[info.opcodeWord & 0xFF]);
-  const unsigned low = info.opcodeWord & 7;
+  const unsigned size = d.operand64 ? 8 : op16 ? 2 : 4;
+  const unsigned low = (info.opcodeWord & 7) | (d.rex & 1 ? 8 : 0);
   if (!d.hasModRm) {
     const bool byteForm = (info.opcodeWord & 1) == 0;
     switch (k.reg) {
       case kRegAl: return "al";
-      case kRegEax: return op16 ? "ax" : "eax";
-      case kRegLowByte: return kReg8[low];
-      case kRegLowOpSize: return op16 ? kReg16[low] : kReg32[low];
-      case kRegEaxAndLow: return std::string(op16 ? "ax, " : "eax, ") + (op16 ? kReg16[low] : kReg32[low]);
+      case kRegEax: return Gpr(0, size, false);
+      case kRegLowByte: return Gpr(low, 1, d.rex != 0);
+      case kRegLowOpSize: return Gpr(low, size, false);
+      case kRegEaxAndLow: return std::string(Gpr(0, size, false)) + ", " + Gpr(low, size, false);
       case kRegAccDx: {
         std::string acc = byteForm ? "al" : op16 ? "ax" : "eax";
         return info.opcodeWord >= 0xEE ? "dx, " + acc : acc + ", dx";
@@ -194,19 +248,20 @@ std::string RegisterText(const TInstrInfo& info, const TOperandKinds& k) {
       default: return "";
     }
   }
-  if (k.regXmm) return "xmm" + std::to_string(d.reg);
-  if (k.regGpr32) return kReg32[d.reg];
+  const unsigned reg = d.regNumber;
+  if (k.regXmm) return "xmm" + std::to_string(reg);
+  if (k.regGpr32) return Gpr(reg, d.rex & 8 ? 8 : 4, false);
   switch (k.reg) {
-    case kRegByte: return kReg8[d.reg];
-    case kRegWord: return kReg16[d.reg];
+    case kRegByte: return Gpr(reg, 1, d.rex != 0);
+    case kRegWord: return Gpr(reg, 2, false);
     case kRegSpecial:
-      if (info.opcodeWord == 0x0F20 || info.opcodeWord == 0x0F22) return "cr" + std::to_string(d.reg);
-      if (info.opcodeWord == 0x0F21 || info.opcodeWord == 0x0F23) return "dr" + std::to_string(d.reg);
+      if (info.opcodeWord == 0x0F20 || info.opcodeWord == 0x0F22) return "cr" + std::to_string(reg);
+      if (info.opcodeWord == 0x0F21 || info.opcodeWord == 0x0F23) return "dr" + std::to_string(reg);
       return kSeg[d.reg];
-    case kRegOpSize: return op16 ? kReg16[d.reg] : kReg32[d.reg];
+    case kRegOpSize: return Gpr(reg, size, false);
     case kRegMmx: return "mm" + std::to_string(d.reg);
     case kRegSt: return "st";
-    case kRegXmm: return "xmm" + std::to_string(d.reg);
+    case kRegXmm: return "xmm" + std::to_string(reg);
     default: return "";
   }
 }
@@ -222,17 +277,23 @@ std::string ImmediateText(const TInstrInfo& info) {
   if ((op == 0xD4 || op == 0xD5) && d.immediate == 10) return "";
   if (op >= 0xA0 && op <= 0xA3) {
     std::string seg = d.segment >= 0 ? std::string(kSeg[d.segment]) + ":" : "";
-    std::uint64_t offset = d.immSize == 2 ? static_cast<std::uint16_t>(d.immediate) : static_cast<std::uint32_t>(d.immediate);
+    std::uint64_t offset = d.immSize == 2   ? static_cast<std::uint16_t>(d.immediate)
+                           : d.immSize == 4 ? static_cast<std::uint32_t>(d.immediate)
+                                            : static_cast<std::uint64_t>(d.immediate);
     return seg + "[" + NumberText(offset) + "]";
   }
   if (d.flags & kRelative) {
     std::string text = d.immediate > 0 ? "+" + NumberText(static_cast<std::uint64_t>(d.immediate))
                                        : SignedNumberText(d.immediate);
-    return text + " ($" + HexLower(info.targetAddr ? info.targetAddr : CodeAddress(info.nextAddr, d.immediate)) + ")";
+    const Address target = d.mode64 ? info.nextAddr + static_cast<std::uint64_t>(d.immediate)
+                                    : CodeAddress(info.nextAddr, d.immediate);
+    return text + " ($" + HexLower(info.targetAddr ? info.targetAddr : target) + ")";
   }
   if (SignedImmediate(op)) return SignedNumberText(d.immediate);
   if (op == 0x6A) return NumberText(static_cast<std::uint32_t>(d.immediate));
-  const std::uint64_t mask = d.immSize == 1 ? 0xFF : d.immSize == 2 ? 0xFFFF : 0xFFFFFFFF;
+  // A 64-bit operation sign-extends its 4-byte immediate.
+  const bool full = d.immSize == 8 || (d.immSize == 4 && d.operand64);
+  const std::uint64_t mask = full ? ~std::uint64_t{0} : d.immSize == 1 ? 0xFF : d.immSize == 2 ? 0xFFFF : 0xFFFFFFFF;
   return NumberText(static_cast<std::uint64_t>(d.immediate) & mask);
 }
 
@@ -278,15 +339,17 @@ std::optional<ModuleEntry> ModuleOf(const TCodeNames& names, Address address) {
 std::u16string PointerComment(const IMemoryReader& memory, const TInstrInfo& info, const TCodeNames& names) {
   const TInstrInfo::TDetail& d = info.detail;
   std::vector<Address> candidates;
-  if (d.dispSize == 4) candidates.push_back(static_cast<std::uint32_t>(d.displacement));
+  if (d.ripRelative) candidates.push_back(info.nextAddr + static_cast<std::uint64_t>(std::int64_t{d.displacement}));
+  else if (d.dispSize == 4) candidates.push_back(static_cast<std::uint32_t>(d.displacement));
   if (d.immSize == 4 && !(d.flags & kRelative)) candidates.push_back(static_cast<std::uint32_t>(d.immediate));
+  if (d.immSize == 8) candidates.push_back(static_cast<std::uint64_t>(d.immediate));
   for (Address value : candidates) {
     std::optional<ModuleEntry> module = ModuleOf(names, value);
     if (!module || value - module->base + 100 > module->size) continue;
     Address at = value;
-    std::uint32_t pointer;
-    if (memory.ReadValue(value, pointer) && module->Contains(pointer)) at = pointer;
-    std::u16string name = TargetName(memory, at, names);
+    std::uint64_t pointer = 0;
+    if (memory.Read(value, &pointer, d.mode64 ? 8 : 4) && module->Contains(pointer)) at = pointer;
+    std::u16string name = TargetName(memory, at, names, d.mode64);
     if (!name.empty()) return u"  ; " + name;
     std::u16string text = TextAt(memory, at);
     if (!text.empty()) return u"  ; '" + text + u"'";
@@ -311,6 +374,7 @@ std::string MnemonicText(const TInstrInfo& info) {
   const std::uint16_t op = info.opcodeWord;
   if ((op == 0x0F7C || op == 0x0F7D || op == 0x0FD0) && info.detail.rep == 0xF2) text.back() = 's';
   if (IsX87(info) && !text.empty()) text.insert(0, "f");
+  if (info.detail.mode64) text = LongModeSpelling(info, std::move(text));
   return text;
 }
 
@@ -349,12 +413,12 @@ std::string OperandText(const TInstrInfo& info) {
   return text;
 }
 
-std::u16string TargetName(const IMemoryReader& memory, Address target, const TCodeNames& names) {
+std::u16string TargetName(const IMemoryReader& memory, Address target, const TCodeNames& names, bool mode64) {
   if (!names.nameAt || target == 0) return {};
   Address named = target;
   std::u16string name = names.nameAt(target);
   if (name.empty()) {
-    TInstrInfo thunk = DecodeInstr(memory, target);
+    TInstrInfo thunk = mode64 ? DecodeInstr64(memory, target) : DecodeInstr(memory, target);
     if (thunk.valid && thunk.isJump && thunk.targetAddr) {
       named = thunk.targetAddr;
       name = names.nameAt(named);
@@ -367,11 +431,15 @@ std::u16string TargetName(const IMemoryReader& memory, Address target, const TCo
   return name;
 }
 
-std::u16string InstrText(const IMemoryReader& memory, Address address, TRegisters* registers,
-                         TInstrInfo& info, const TCodeNames& names) {
-  info = DecodeInstr(memory, address, registers);
+namespace {
+
+// The line of an instruction decoded in either mode.
+std::u16string InstrLine(const IMemoryReader& memory, Address address, const TInstrInfo& info,
+                         const TCodeNames& names) {
   std::u16string line;
   AppendAscii(line, HexLower(address, kInstrAddressDigits) + "   ");
+  // A 64-bit address wider than the column moves the others along.
+  const std::size_t shift = line.size() - (kInstrAddressDigits + 3);
   if (!info.valid) {
     std::uint8_t b = 0;
     memory.ReadValue(address, b);
@@ -385,22 +453,36 @@ std::u16string InstrText(const IMemoryReader& memory, Address address, TRegister
   AppendAscii(line, MnemonicText(info));
   std::string operands = OperandText(info);
   if (!operands.empty()) {
-    PadTo(line, kInstrOperandColumn);
+    PadTo(line, kInstrOperandColumn + shift);
     if (line.back() != u' ') line += u' ';
     AppendAscii(line, operands);
   }
   std::u16string comment;
   if (info.targetAddr) {
-    std::u16string name = TargetName(memory, info.targetAddr, names);
+    std::u16string name = TargetName(memory, info.targetAddr, names, d.mode64);
     if (!name.empty()) comment = u"  ; " + name;
   } else {
     comment = PointerComment(memory, info, names);
   }
   if (!comment.empty()) {
-    PadTo(line, kInstrCommentColumn);
+    PadTo(line, kInstrCommentColumn + shift);
     line += comment;
   }
   return line;
+}
+
+}  // namespace
+
+std::u16string InstrText(const IMemoryReader& memory, Address address, TRegisters* registers,
+                         TInstrInfo& info, const TCodeNames& names) {
+  info = DecodeInstr(memory, address, registers);
+  return InstrLine(memory, address, info, names);
+}
+
+std::u16string InstrText64(const IMemoryReader& memory, Address address, TInstrInfo& info,
+                           const TCodeNames& names) {
+  info = DecodeInstr64(memory, address);
+  return InstrLine(memory, address, info, names);
 }
 
 }  // namespace ruvex

@@ -40,6 +40,12 @@ constexpr std::size_t kInstrCommentColumn = 40;
 std::u16string InstrText(const IMemoryReader& memory, Address address, TRegisters* registers,
                          TInstrInfo& info, const TCodeNames& names = {});
 
+// The same for 64-bit code: r8-r15, the 64-bit register names and
+// RIP-relative operands ("[rip+$10]"); the address column stays 8 digits
+// wide and grows for addresses above 4 GB.
+std::u16string InstrText64(const IMemoryReader& memory, Address address, TInstrInfo& info,
+                           const TCodeNames& names = {});
+
 // Helpers shared with the function listing.
 using kelvane::HexLower;
 std::string NumberText(std::uint64_t value);        // "$" hex above 9, else decimal
@@ -47,6 +53,8 @@ std::string SignedNumberText(std::int64_t value);   // the same with "-" for neg
 
 // The comment for a code address: its name, or the name of the jump found
 // there (an import thunk); a module suffix for foreign modules.
-std::u16string TargetName(const IMemoryReader& memory, Address target, const TCodeNames& names);
+// `mode64` decodes that jump as 64-bit code.
+std::u16string TargetName(const IMemoryReader& memory, Address target, const TCodeNames& names,
+                          bool mode64 = false);
 
 }  // namespace ruvex

@@ -39,7 +39,7 @@ inline constexpr std::string_view kMnemonicTemplates[] = {
   "movsd/movsw", "cmpsd/cmpsw", "lodsd/lodsw", "stosd/stosw", "scasd/scasw", "maskmovq/maskmovdqu",
   "movd///movq", "movntq/movntdq", "movq//movdq2q/movq2dq", "movq/movdqa//movdqu",
   "movuPS//movPS/movPS", "prefetch|prefetchw", "pshufw/pshufd/pshuflw/pshufhw",
-  "sgdt|sidt|lgdt|lidt|smsw||lmsw|invlpg", "sldt|str|lldt|ltr|verr|verw", "||||bt|bts|btr|btc",
+  "sgdt|sidt|lgdt|lidt|smsw||lmsw|invlpg|||||smsw||lmsw|swapgs-rdtscp-monitorx-mwaitx-clzero-rdpru-invlpgb-tlbsync", "sldt|str|lldt|ltr|verr|verw", "||||bt|bts|btr|btc",
   "||psrld||psrad||pslld", "||psrlq|psrldq|||psllq|pslldq", "||psrlw||psraw||psllw",
   "cvtdq2ps/cvtps2dq//cvttps2dq", "cvtPs2Pd/cvtPd2Ps/cvtPd2Ps", "cvttpd2dq//cvtpd2dq/cvtdq2pd",
   "add|or|adc|sbb|and|sub|xor|cmp", "inc|dec|call|call|jmp|jmp|push",
@@ -55,7 +55,7 @@ inline constexpr std::string_view kMnemonicTemplates[] = {
   "iadd|imul|icom|icomp|isub|isubr|idiv|idivr|addp|mulp|comp5|compp|subrp|subp|divrp|divp",
   "ild|isttp|ist|istp|bld|ild|bstp|istp|freep|xch7|stp8|stp9|nstsw  ax|ucomip|comip", "andPS",
   "addsubpd", "haddpd", "hsubpd", "lddqu",
-  "ud2",
+  "ud2", "movsxd",
 };
 
 namespace mnemonic_check {

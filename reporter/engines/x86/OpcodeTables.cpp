@@ -40,6 +40,7 @@ class TBuilder {
     BuildTwoByte();
     BuildGroups();
     BuildSsePrefixes();
+    BuildLongMode();
   }
 
  private:
@@ -211,7 +212,8 @@ class TBuilder {
 
   consteval void BuildTwoByte() {
     Two(0x00, Ew | kWriteMod, "sldt|str|lldt|ltr|verr|verw");
-    Two(0x01, kModDword | kWriteMod, "sgdt|sidt|lgdt|lidt|smsw||lmsw|invlpg");
+    Two(0x01, kModDword | kWriteMod,
+        "sgdt|sidt|lgdt|lidt|smsw||lmsw|invlpg|||||smsw||lmsw|swapgs-rdtscp-monitorx-mwaitx-clzero-rdpru-invlpgb-tlbsync");
     Two(0x02, Gv | Ew | kWriteReg, "lar");
     Two(0x03, Gv | Ew | kWriteReg, "lsl");
     Two(0x05, 0, "syscall");
@@ -336,6 +338,25 @@ class TBuilder {
     Two(0xE7, Mmx | MF, "movntq/movntdq");
     Two(0xF0, Xmm, "lddqu");
     Two(0xF7, Mmx, "maskmovq/maskmovdqu");
+  }
+
+  consteval void BuildLongMode() {
+    t.oneByte64 = t.oneByte;
+    t.oneByteMnemonic64 = t.oneByteMnemonic;
+    // Segment pushes and pops, BCD adjustments, pusha/popa, bound, the
+    // 0x82 alias of 0x80, far pointers, les/lds (VEX there, not decoded),
+    // into, aam, aad and salc.
+    for (unsigned op : {0x06u, 0x07u, 0x0Eu, 0x16u, 0x17u, 0x1Eu, 0x1Fu, 0x27u, 0x2Fu, 0x37u, 0x3Fu, 0x60u,
+                        0x61u, 0x62u, 0x82u, 0x9Au, 0xC4u, 0xC5u, 0xCEu, 0xD4u, 0xD5u, 0xD6u, 0xEAu}) {
+      t.oneByte64[op] = X;
+      t.oneByteMnemonic64[op] = 0;
+    }
+    for (unsigned op = 0x40; op <= 0x4F; ++op) {
+      t.oneByte64[op] = 0;
+      t.oneByteMnemonic64[op] = 0;
+    }
+    t.oneByte64[0x63] = Gv | kModDword | kWriteReg;
+    t.oneByteMnemonic64[0x63] = MnemonicOf("movsxd");
   }
 
   consteval void Group(unsigned row, std::uint8_t opcode, std::array<std::uint16_t, 8> memory,

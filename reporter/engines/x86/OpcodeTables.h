@@ -60,6 +60,11 @@ struct TOpcodeTables {
   std::array<TGroupRow, 10> groups{};   // 0xF6, 0xF7, 0xD8 .. 0xDF
   std::array<std::uint8_t, 256> oneByteMnemonic{};
   std::array<std::uint8_t, 256> twoByteMnemonic{};
+  // The one-byte map of 64-bit mode: the legacy forms it dropped are
+  // invalid, 0x40-0x4F are REX prefixes and 0x63 is movsxd. The two-byte
+  // map is the same in both modes.
+  std::array<std::uint16_t, 256> oneByte64{};
+  std::array<std::uint8_t, 256> oneByteMnemonic64{};
   // Which mandatory prefixes a two-byte opcode takes; 0 when any.
   std::array<std::uint8_t, 256> twoByteSsePrefixes{};
 };

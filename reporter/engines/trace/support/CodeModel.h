@@ -36,6 +36,22 @@ class ICodeModel {
   virtual unsigned ShortestCall() const = 0;
 };
 
+// 64-bit x86 (x64) over the decoder's 64-bit mode: near calls of every
+// form, REX-prefixed and RIP-relative ones included. There is no far call
+// with an immediate pointer in this mode. Function analysis is the
+// analyser's, which reads 32-bit code only: every function is refused.
+class TX86CodeModel64 : public ICodeModel {
+ public:
+  bool LooksLikeReturnAddress(const IMemoryReader& memory, Address value) const override;
+  std::optional<TCallSite> CallAt(const IMemoryReader& memory, Address start, Address returnAddress) const override;
+  std::optional<Address> NextInstruction(const IMemoryReader& memory, Address address) const override;
+  TFunctionInfo AnalyseFunction(const IMemoryReader& memory, Address entry,
+                                const TParseOptions& options) const override;
+  // A segment or branch-hint prefix, REX, FF, ModR/M, SIB and a 32-bit displacement.
+  unsigned LongestCall() const override { return 9; }
+  unsigned ShortestCall() const override { return 2; }
+};
+
 // 32-bit x86 over the existing decoder and function analyser.
 class TX86CodeModel32 : public ICodeModel {
  public:

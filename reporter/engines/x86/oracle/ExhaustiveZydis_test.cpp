@@ -44,7 +44,7 @@ const std::vector<TDeliberate>& Deliberate() {
        }},
       {"VEX, EVEX and XOP encodings (AVX and later) lie outside the decoded instruction sets",
        [](const TCase& c, const TInstrInfo&, const oracle::TReference&) {
-         return !c.twoByte && ((c.opcode == 0xC4 || c.opcode == 0xC5 || c.opcode == 0x62) && c.modRm >= 0xC0 ||
+         return !c.twoByte && (((c.opcode == 0xC4 || c.opcode == 0xC5 || c.opcode == 0x62) && c.modRm >= 0xC0) ||
                                (c.opcode == 0x8F && ((c.modRm >> 3) & 7) != 0));
        }},
       {"three-byte maps 0F 38 and 0F 3A (SSSE3, SSE4 and later) are not decoded",
@@ -52,7 +52,7 @@ const std::vector<TDeliberate>& Deliberate() {
          return c.twoByte && (c.opcode == 0x38 || c.opcode == 0x3A);
        }},
       {"system and virtualisation extensions beyond the classic set (getsec, vmread/vmwrite, "
-       "monitor/mwait, xgetbv, swapgs, rdtscp, rdrand, vmptrld, xsave, rdfsbase, clwb, ...)",
+       "monitor/mwait, xgetbv, rdrand, vmptrld, xsave, rdfsbase, clwb, ...)",
        [](const TCase& c, const TInstrInfo& ours, const oracle::TReference& z) {
          if (!c.twoByte || ours.valid) return false;
          const unsigned reg = (c.modRm >> 3) & 7;

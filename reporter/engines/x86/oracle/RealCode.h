@@ -1,13 +1,14 @@
 #pragma once
-// Real 32-bit code for the oracle tests: the .text section of a PE file as
-// objdump sees it (address, file offset, size), and objdump's own linear
-// disassembly of it.
+// Real 32-bit and 64-bit code for the oracle tests: the .text section of a
+// PE file as objdump sees it (address, file offset, size), and objdump's own
+// linear disassembly of it.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,6 +36,17 @@ inline std::vector<std::string> RealImages() {
   return paths;
 }
 
+// The x86-64 DLLs of the wine package: real 64-bit code.
+inline std::vector<std::string> RealImages64() {
+  std::vector<std::string> paths;
+  for (const char* dll : {"ntdll.dll", "kernelbase.dll", "msvcrt.dll", "user32.dll"})
+    paths.push_back(std::string("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/") + dll);
+  return paths;
+}
+
+constexpr const char* kObjdump32 = "i686-w64-mingw32-objdump";
+constexpr const char* kObjdump64 = "x86_64-w64-mingw32-objdump";
+
 inline std::string RunToText(const std::string& command) {
   std::string out;
   if (FILE* pipe = popen(command.c_str(), "r")) {
@@ -52,8 +64,8 @@ struct TSection {
 };
 
 // The .text section, located by `objdump -h` and read from the file.
-inline bool ReadTextSection(const std::string& path, TSection& section) {
-  std::istringstream headers(RunToText("i686-w64-mingw32-objdump -h '" + path + "' 2>/dev/null"));
+inline bool ReadTextSection(const std::string& path, TSection& section, const std::string& objdump = kObjdump32) {
+  std::istringstream headers(RunToText(objdump + " -h '" + path + "' 2>/dev/null"));
   std::string line;
   while (std::getline(headers, line)) {
     std::istringstream fields(line);
@@ -75,10 +87,9 @@ struct TObjdumpInstr {
   std::string text;  // "call   401000 <_foo>" in Intel syntax
 };
 
-inline std::vector<TObjdumpInstr> ObjdumpText(const std::string& path) {
+inline std::vector<TObjdumpInstr> ObjdumpText(const std::string& path, const std::string& objdump = kObjdump32) {
   std::vector<TObjdumpInstr> list;
-  std::istringstream lines(RunToText("i686-w64-mingw32-objdump -d -M intel --insn-width=16 -j .text '" + path +
-                                     "' 2>/dev/null"));
+  std::istringstream lines(RunToText(objdump + " -d -M intel --insn-width=16 -j .text '" + path + "' 2>/dev/null"));
   std::string line;
   while (std::getline(lines, line)) {
     std::size_t colon = line.find(":\t");
@@ -97,6 +108,65 @@ inline std::vector<TObjdumpInstr> ObjdumpText(const std::string& path) {
     if (instr.length) list.push_back(instr);
   }
   return list;
+}
+
+// objdump's mnemonic after its prefix words (and REX prefixes it names),
+// and optionally the operand text behind it.
+inline std::string ObjdumpMnemonic(const std::string& text, std::string* operands) {
+  static const std::set<std::string> kPrefixes = {"rep", "repz", "repnz", "repe", "repne", "lock", "data16",
+                                                  "addr16", "addr32", "bnd", "notrack", "cs", "ds", "es", "ss",
+                                                  "fs", "gs"};
+  std::istringstream words(text);
+  std::string word;
+  while (words >> word && (kPrefixes.count(word) || word.rfind("rex", 0) == 0)) {}
+  if (operands) {
+    std::getline(words, *operands);
+    operands->erase(0, operands->find_first_not_of(' '));
+  }
+  return word;
+}
+
+inline bool ObjdumpBranch(const std::string& m, bool& call) {
+  call = m == "call" || m == "lcall";
+  return call || m == "jmp" || m == "ljmp" || m[0] == 'j' || m.rfind("loop", 0) == 0;
+}
+
+// Spellings of the same operation in the three decoders, mapped to one.
+inline std::string CanonicalMnemonic(std::string m) {
+  static const std::map<std::string, std::string> kSame = {
+      {"pushad", "pusha"}, {"popad", "popa"}, {"pushfd", "pushf"}, {"popfd", "popf"}, {"iretd", "iret"},
+      {"xlatb", "xlat"},   {"fwait", "wait"}, {"retf", "ret"},     {"lret", "ret"},   {"int     3", "int3"},
+      {"int01", "int1"},   {"fnstsw  ax", "fnstsw"}, {"cwd", "cwd"}, {"loopz", "loope"}, {"loopnz", "loopne"},
+      {"fstp1", "fstp"},   {"fstp8", "fstp"}, {"fstp9", "fstp"},   {"fxch4", "fxch"}, {"fxch7", "fxch"},
+      {"fcom2", "fcom"},   {"fcomp3", "fcomp"}, {"fcomp5", "fcomp"}, {"ud2a", "ud2"}, {"movabs", "mov"},
+      {"jcxz", "jecxz"},   {"jrcxz", "jecxz"},   {"cmpxchg8b", "cmpxchg8b"}, {"fnclex", "fnclex"}, {"fninit", "fninit"},
+      {"cvtpi2ps", "cvtpi2ps"}, {"movsxd", "movsx"},
+      // F3 90 and F3 0F BC run as nop and bsf on the processors this code targets.
+      {"pause", "nop"}, {"tzcnt", "bsf"},
+  };
+  static const std::map<std::string, std::string> kConditions = {
+      {"a", "nbe"}, {"ae", "nb"}, {"nae", "b"}, {"c", "b"}, {"nc", "nb"}, {"e", "z"}, {"ne", "nz"},
+      {"g", "nle"}, {"ge", "nl"}, {"nge", "l"}, {"ng", "le"}, {"na", "be"}, {"pe", "p"}, {"po", "np"}};
+  if (auto it = kSame.find(m); it != kSame.end()) m = it->second;
+  for (const char* stem : {"j", "set", "cmov", "fcmov"}) {
+    std::string s = stem;
+    if (m.rfind(s, 0) == 0 && m != "jmp" && m != "jecxz") {
+      std::string cc = m.substr(s.size());
+      if (auto it = kConditions.find(cc); it != kConditions.end()) return s + it->second;
+      return m;
+    }
+  }
+  return m;
+}
+
+inline bool IsStringOperation(std::uint16_t op) {
+  return (op >= 0xA4 && op <= 0xA7) || (op >= 0xAA && op <= 0xAF) || (op >= 0x6C && op <= 0x6F);
+}
+
+// String operations: objdump writes "movs" with operands, the others "movsd".
+inline std::string StringStem(const std::string& m) {
+  if (!m.empty() && (m.back() == 'b' || m.back() == 'w' || m.back() == 'd')) return m.substr(0, m.size() - 1);
+  return m;
 }
 
 }  // namespace ruvex::oracle

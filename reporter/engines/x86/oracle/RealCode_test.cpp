@@ -16,55 +16,6 @@
 namespace ruvex {
 namespace {
 
-// Spellings of the same operation in the three decoders, mapped to one.
-std::string Canonical(std::string m) {
-  static const std::map<std::string, std::string> kSame = {
-      {"pushad", "pusha"}, {"popad", "popa"}, {"pushfd", "pushf"}, {"popfd", "popf"}, {"iretd", "iret"},
-      {"xlatb", "xlat"},   {"fwait", "wait"}, {"retf", "ret"},     {"lret", "ret"},   {"int     3", "int3"},
-      {"int01", "int1"},   {"fnstsw  ax", "fnstsw"}, {"cwd", "cwd"}, {"loopz", "loope"}, {"loopnz", "loopne"},
-      {"fstp1", "fstp"},   {"fstp8", "fstp"}, {"fstp9", "fstp"},   {"fxch4", "fxch"}, {"fxch7", "fxch"},
-      {"fcom2", "fcom"},   {"fcomp3", "fcomp"}, {"fcomp5", "fcomp"}, {"ud2a", "ud2"}, {"movabs", "mov"},
-      {"jcxz", "jecxz"},   {"cmpxchg8b", "cmpxchg8b"}, {"fnclex", "fnclex"}, {"fninit", "fninit"},
-      {"cvtpi2ps", "cvtpi2ps"}, {"movsxd", "movsx"},
-      // F3 90 and F3 0F BC run as nop and bsf on the processors this code targets.
-      {"pause", "nop"}, {"tzcnt", "bsf"},
-  };
-  static const std::map<std::string, std::string> kConditions = {
-      {"a", "nbe"}, {"ae", "nb"}, {"nae", "b"}, {"c", "b"}, {"nc", "nb"}, {"e", "z"}, {"ne", "nz"},
-      {"g", "nle"}, {"ge", "nl"}, {"nge", "l"}, {"ng", "le"}, {"na", "be"}, {"pe", "p"}, {"po", "np"}};
-  if (auto it = kSame.find(m); it != kSame.end()) m = it->second;
-  for (const char* stem : {"j", "set", "cmov", "fcmov"}) {
-    std::string s = stem;
-    if (m.rfind(s, 0) == 0 && m != "jmp" && m != "jecxz") {
-      std::string cc = m.substr(s.size());
-      if (auto it = kConditions.find(cc); it != kConditions.end()) return s + it->second;
-      return m;
-    }
-  }
-  return m;
-}
-
-bool IsStringOp(std::uint16_t op) { return (op >= 0xA4 && op <= 0xA7) || (op >= 0xAA && op <= 0xAF) || (op >= 0x6C && op <= 0x6F); }
-
-// String operations: objdump writes "movs" with operands, the others "movsd".
-std::string StringStem(const std::string& m) {
-  if (!m.empty() && (m.back() == 'b' || m.back() == 'w' || m.back() == 'd')) return m.substr(0, m.size() - 1);
-  return m;
-}
-
-std::string ObjdumpMnemonic(const std::string& text, std::string* operands) {
-  static const std::set<std::string> kPrefixes = {"rep", "repz", "repnz", "repe", "repne", "lock", "data16",
-                                                  "addr16", "bnd", "notrack", "cs", "ds", "es", "ss", "fs", "gs"};
-  std::istringstream words(text);
-  std::string word;
-  while (words >> word && kPrefixes.count(word)) {}
-  if (operands) {
-    std::getline(words, *operands);
-    operands->erase(0, operands->find_first_not_of(' '));
-  }
-  return word;
-}
-
 struct TTally {
   unsigned total = 0, validity = 0, length = 0, classification = 0, targets = 0, targetsChecked = 0,
            mnemonic = 0, mnemonicChecked = 0;
@@ -80,11 +31,6 @@ struct TTally {
                 pct(targets, targetsChecked), targetsChecked, pct(mnemonic, mnemonicChecked), mnemonicChecked);
   }
 };
-
-bool ObjdumpBranch(const std::string& m, bool& call) {
-  call = m == "call" || m == "lcall";
-  return call || m == "jmp" || m == "ljmp" || m[0] == 'j' || m.rfind("loop", 0) == 0;
-}
 
 std::string Base(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
@@ -108,7 +54,7 @@ TEST(RealCode, AgreesWithObjdumpAndZydis) {
       TInstrInfo ours = DecodeInstr(memory, o.address);
       const oracle::TReference z = zydis.Decode(bytes, left, o.address);
       std::string operands;
-      const std::string om = ObjdumpMnemonic(o.text, &operands);
+      const std::string om = oracle::ObjdumpMnemonic(o.text, &operands);
       const bool objdumpValid = om != "(bad)" && om != ".byte" && !om.empty();
       ++vsObjdump.total;
       ++vsZydis.total;
@@ -117,7 +63,7 @@ TEST(RealCode, AgreesWithObjdumpAndZydis) {
       vsObjdump.length += !ours.valid || !objdumpValid || ours.detail.length == o.length;
       vsZydis.length += !ours.valid || !z.valid || ours.detail.length == z.length;
       bool objdumpCall = false;
-      const bool objdumpBranch = objdumpValid && ObjdumpBranch(om, objdumpCall);
+      const bool objdumpBranch = objdumpValid && oracle::ObjdumpBranch(om, objdumpCall);
       // A branch to the next instruction is deliberately no branch for us.
       const bool toNext = ours.valid && !ours.isCall && !ours.isJump && z.relative && (z.target & 0xFFFFFFFF) == ours.nextAddr;
       vsObjdump.classification += toNext || (ours.isCall == (objdumpBranch && objdumpCall) &&
@@ -136,14 +82,14 @@ TEST(RealCode, AgreesWithObjdumpAndZydis) {
         vsObjdump.targets += slot == static_cast<std::uint32_t>(ours.detail.displacement);
       }
       if (ours.valid && objdumpValid && z.valid) {
-        std::string mine = Canonical(MnemonicText(ours));
-        std::string theirs = Canonical(om);
-        std::string zm = Canonical(z.mnemonic);
+        std::string mine = oracle::CanonicalMnemonic(MnemonicText(ours));
+        std::string theirs = oracle::CanonicalMnemonic(om);
+        std::string zm = oracle::CanonicalMnemonic(z.mnemonic);
         if (om == "xchg" && operands == "ax,ax") theirs = "nop";  // 66 90
         // objdump folds wait into the x87 instruction behind it (fstsw = wait + fnstsw).
         if (mine == "wait" && theirs[0] == 'f') theirs = "wait";
-        if (IsStringOp(ours.opcodeWord)) {
-          theirs = StringStem(theirs) == StringStem(mine) ? mine : theirs;
+        if (oracle::IsStringOperation(ours.opcodeWord)) {
+          theirs = oracle::StringStem(theirs) == oracle::StringStem(mine) ? mine : theirs;
         }
         ++vsObjdump.mnemonicChecked;
         ++vsZydis.mnemonicChecked;

@@ -1,5 +1,5 @@
 #pragma once
-// Zydis in 32-bit mode as an independent reference for our decoder.
+// Zydis in 32-bit or 64-bit mode as an independent reference for our decoder.
 #include <Zydis/Zydis.h>
 
 #include <cstdint>
@@ -13,14 +13,18 @@ struct TReference {
   bool isCall = false;
   bool isJump = false;
   bool relative = false;
-  std::uint64_t target = 0;  // relative or absolute-memory branch target, 0 when none
+  std::uint64_t target = 0;  // relative branch target, 0 when none
+  std::uint64_t slot = 0;    // where an indirect branch reads its target (RIP-relative or absolute), 0 when none
   std::string mnemonic;
   ZydisInstructionCategory category = ZYDIS_CATEGORY_INVALID;
 };
 
 class TZydis {
  public:
-  TZydis() { ZydisDecoderInit(&decoder_, ZYDIS_MACHINE_MODE_LEGACY_32, ZYDIS_STACK_WIDTH_32); }
+  explicit TZydis(bool mode64 = false) {
+    if (mode64) ZydisDecoderInit(&decoder_, ZYDIS_MACHINE_MODE_LONG_64, ZYDIS_STACK_WIDTH_64);
+    else ZydisDecoderInit(&decoder_, ZYDIS_MACHINE_MODE_LEGACY_32, ZYDIS_STACK_WIDTH_32);
+  }
 
   TReference Decode(const std::uint8_t* bytes, std::size_t size, std::uint64_t address) const {
     TReference r;
@@ -41,6 +45,11 @@ class TZydis {
         r.relative = true;
         r.target = target;
       }
+      const bool fixedSlot = op.mem.base == ZYDIS_REGISTER_RIP || op.mem.base == ZYDIS_REGISTER_EIP ||
+                             (op.mem.base == ZYDIS_REGISTER_NONE && op.mem.index == ZYDIS_REGISTER_NONE);
+      if (op.type == ZYDIS_OPERAND_TYPE_MEMORY && fixedSlot &&
+          ZYAN_SUCCESS(ZydisCalcAbsoluteAddress(&instr, &op, address, &target)))
+        r.slot = target;
     }
     return r;
   }
