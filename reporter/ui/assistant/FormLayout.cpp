@@ -6,16 +6,24 @@ namespace ruvex {
 
 namespace {
 
+// Stream values are 32-bit: keep every extent in window-coordinate range so
+// that the sums below cannot overflow.
+constexpr int kMaxExtent = 32767;
+constexpr int kMaxFormExtent = 1 << 24;
+int Clamped(int value, int low = -kMaxExtent) { return std::clamp(value, low, kMaxExtent); }
+
 int ButtonWidth(const TNVButton& button, const ITextMeasure& measure) {
   if (button.FInvisible) return 0;
-  return std::max(button.FMinWidth, measure.Extent(button.FCaption, TNVFont::dialog).width + kButtonCaptionPadding);
+  return std::max(Clamped(button.FMinWidth, 0),
+                  Clamped(measure.Extent(button.FCaption, TNVFont::dialog).width, 0) + kButtonCaptionPadding);
 }
 
 int FormWidth(const TNVForm& form, const ITextMeasure& measure) {
   int buttons = kButtonRowSlack;
   for (int i = 0; i < kFirstContentIndex; ++i) buttons += ButtonWidth(static_cast<TNVButton&>(*form.Item(i)), measure);
-  const int header = measure.Extent(form.FMessage, TNVFont::header).width + form.FSteps * kStepPitch + kMessageSlack;
-  return std::max({kFormMinWidth, form.FMinWidth, buttons, header});
+  const int header = Clamped(measure.Extent(form.FMessage, TNVFont::header).width, 0) +
+                     Clamped(form.FSteps, 0) * kStepPitch + kMessageSlack;
+  return std::max({kFormMinWidth, Clamped(form.FMinWidth, 0), buttons, header});
 }
 
 // The item's size when its content width is `width`.
@@ -24,14 +32,14 @@ TTextExtent ItemSize(const TNVItem& item, int width, const ITextMeasure& measure
     case TNVItemKind::label:
       return {width, measure.WrappedHeight(static_cast<const TNVLabel&>(item).ShownText(), width)};
     case TNVItemKind::edit: {
-      const int lines = std::max(1, static_cast<const TNVEdit&>(item).FLines);
+      const int lines = Clamped(static_cast<const TNVEdit&>(item).FLines, 1);
       return {width, lines * measure.Extent(u"Gg", TNVFont::dialog).height + 2};
     }
     case TNVItemKind::checkBox:
       return {width, measure.Extent(static_cast<const TNVCheckBox&>(item).FCaption, TNVFont::dialog).height +
                          kCheckBoxPadding};
     case TNVItemKind::image:
-      return {std::max(0, item.FRect.width), std::max(0, item.FRect.height)};
+      return {Clamped(item.FRect.width, 0), Clamped(item.FRect.height, 0)};
     case TNVItemKind::button:
       return {ButtonWidth(static_cast<const TNVButton&>(item), measure), kButtonHeight};
   }
@@ -40,7 +48,7 @@ TTextExtent ItemSize(const TNVItem& item, int width, const ITextMeasure& measure
 
 int GapAfter(const TNVForm& form, int index, int width, const ITextMeasure& measure) {
   const TNVItem& item = *form.Item(index);
-  if (item.FSpacing != 0) return item.FSpacing;
+  if (item.FSpacing != 0) return Clamped(item.FSpacing);
   const TNVItem* next = form.Item(index + 1);
   if (!next) return 0;
   if (IsHeadLabel(item, width, measure)) return 4;
@@ -102,7 +110,8 @@ TFormLayout LayoutForm(const TNVForm& form, const ITextMeasure& measure) {
     layout.items[std::size_t(i)] = {kContentLeft, y, size.width, size.height};
     const int gap = GapAfter(form, i, contentWidth, measure);
     layout.gaps.push_back(gap);
-    y += size.height + gap;
+    // A hostile stream may hold thousands of items: stop growing, not wrap.
+    y = std::min(y + Clamped(size.height, 0) + gap, kMaxFormExtent);
   }
   layout.height = kButtonHeight + y + kFormBottomSlack;
   const int buttonTop = layout.height - kButtonMargin - kButtonHeight;
