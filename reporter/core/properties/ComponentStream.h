@@ -32,6 +32,11 @@ class TComponentStreamReader {
   explicit TComponentStreamReader(std::string_view data) : cursor_(data) {}
 
   bool Byte(std::uint8_t& out) { return cursor_.Read(out); }
+  // The next byte without taking it.
+  bool Peek(std::uint8_t& out) {
+    const std::size_t at = cursor_.Position();
+    return cursor_.Read(out) && cursor_.Seek(at);
+  }
   bool Bytes(std::size_t count, std::string_view& out) { return cursor_.Bytes(count, out); }
   bool ShortString(std::string_view& out) {
     std::uint8_t length;
