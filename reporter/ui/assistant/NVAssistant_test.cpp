@@ -6,7 +6,9 @@
 #include <map>
 #include <sstream>
 
+#include "reporter/engines/pe/headers/ImageMemory.h"
 #include "reporter/engines/testing/TestImages.h"
+#include "reporter/engines/testing/TestPeBuilder.h"
 
 using namespace ruvex;
 
@@ -95,6 +97,36 @@ TEST(NVAssistant, RunsFormsInOrderUntilOneIsCancelled) {
   assistant->Form(0)->FSkip = true;
   EXPECT_EQ(assistant->RunModal(kelvane::TWindowHandle(1), windows), nvmOk);
   EXPECT_EQ(windows.shown, std::vector<std::u16string>{u"DetailsForm"});
+}
+
+// Two images with RCDATA form resources: the module, and a resource
+// instance (a language module) that holds only the contact form.
+TEST(NVAssistant, ReadsAllFormsFromTheSourceOfTheFirst) {
+  auto image = [](std::uint64_t base, std::vector<ruvex::testing::TTestResource> resources) {
+    ruvex::testing::TPeBuilder b;
+    b.imageBase = base;
+    b.sections.push_back({".text", 0x1000, std::vector<std::uint8_t>(16, 0xC3)});
+    b.AddResources(0x2000, resources);
+    return b.Build();
+  };
+  auto bytes = [](const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
+  TImageMemory memory;
+  ASSERT_TRUE(memory.AddImage(image(0x10000000, {{u"", 10, u"TRECONTACTFORM", 0, bytes(Fixture("contact.bin"))},
+                                                 {u"", 10, u"TREDETAILSFORM", 0, bytes(Fixture("details.bin"))}}),
+                              u"module.exe"));
+  ASSERT_TRUE(memory.AddImage(image(0x20000000, {{u"", 10, u"TRECONTACTFORM", 0, bytes(Fixture("contact.bin"))}}),
+                              u"language.dll"));
+  const std::vector<std::u16string> names = {u"ContactForm", u"detailsForm"};
+  struct TCase {
+    Address instance;
+    int detailsItems;
+  } cases[] = {{0x20000000, 3}, {0x10000000, 8}, {0x30000000, 8}, {0, 8}};
+  for (const auto& c : cases) {
+    auto assistant = ReadAssistant(memory, 0x10000000, c.instance, u"T", names, {});
+    ASSERT_EQ(assistant->FormCount(), 2);
+    EXPECT_EQ(assistant->Form(0)->FName, u"ContactForm");
+    EXPECT_EQ(assistant->Form(1)->ItemCount(), c.detailsItems) << std::hex << c.instance;
+  }
 }
 
 }  // namespace
