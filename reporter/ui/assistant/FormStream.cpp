@@ -88,7 +88,10 @@ class TFormReader {
     for (;;) {
       std::uint8_t next;
       if (!in_.Peek(next)) return Truncated();
-      if (next == 0) return in_.Byte(next), TReadState::ok;
+      if (next == 0) {
+        in_.Byte(next);  // the end of the children
+        return TReadState::ok;
+      }
       if (ReadObject(depth + 1) == TReadState::stop) return TReadState::stop;
     }
   }
