@@ -2,48 +2,17 @@
 
 #include <cstring>
 
-#include "common/bytes/ByteCursor.h"
-#include "common/text/Utf.h"
+#include "reporter/core/properties/ComponentStream.h"
 #include "common/text/Windows1252.h"
 #include "common/text/HexText.h"
 
 namespace ruvex {
 
-using kelvane::DecodeWindows1252;
 using kelvane::EncodeWindows1252;
 namespace {
 
-constexpr char kSignature[] = "TPF0";
 constexpr char kClassName[] = "TRuvexExcept";
 constexpr char kObjectName[] = "RuvexExcept";
-
-// Reads the block's values and length-prefixed strings through the
-// bounds-checked cursor: a read past the end of the block fails.
-class TBlockReader {
- public:
-  explicit TBlockReader(std::string_view data) : cursor_(data) {}
-
-  bool Byte(std::uint8_t& out) { return cursor_.Read(out); }
-  bool Int(size_t width, std::int32_t& out) {
-    std::string_view raw;
-    if (width == 0 || width > 4 || !cursor_.Bytes(width, raw)) return false;
-    std::uint32_t value = 0;
-    for (size_t i = 0; i < width; ++i) value |= std::uint32_t(static_cast<std::uint8_t>(raw[i])) << (8 * i);
-    // Sign-extend from the stored width.
-    const unsigned shift = unsigned(32 - 8 * width);
-    out = static_cast<std::int32_t>(value << shift) >> shift;
-    return true;
-  }
-  bool Bytes(size_t count, std::string_view& out) { return cursor_.Bytes(count, out); }
-  bool ShortString(std::string_view& out) {
-    std::uint8_t length;
-    return Byte(length) && Bytes(length, out);
-  }
-  bool LongLength(std::uint32_t& out) { return cursor_.Read(out); }
-
- private:
-  kelvane::TByteCursor cursor_;
-};
 
 TREProperty Named(std::string_view name, TPropertyType typ) {
   TREProperty p;
@@ -52,56 +21,26 @@ TREProperty Named(std::string_view name, TPropertyType typ) {
   return p;
 }
 
-void SetString(TREProperty& p, std::u16string text) {
-  if (!text.empty()) p.vStr = std::make_shared<const std::u16string>(std::move(text));
-}
-
-enum class TValueRead { ok, invalidType, truncated };
-
-TValueRead ReadValue(TBlockReader& in, std::uint8_t type, TREProperty& p) {
-  std::string_view raw;
-  std::uint32_t length = 0;
-  switch (type) {
-    case 2: case 3: case 4: {
+void TakeValue(TStreamValue value, TREProperty& p) {
+  switch (value.kind) {
+    case TStreamValue::svInteger:
       p.typ = ptInteger;
-      size_t width = type == 2 ? 1 : type == 3 ? 2 : 4;
-      return in.Int(width, p.vInt) ? TValueRead::ok : TValueRead::truncated;
-    }
-    case 6:
-      if (!in.ShortString(raw)) return TValueRead::truncated;
-      SetString(p, DecodeWindows1252(raw));
-      return TValueRead::ok;
-    case 7:
-      if (!in.ShortString(raw)) return TValueRead::truncated;
-      SetString(p, kelvane::Utf8ToUtf16(raw));
-      return TValueRead::ok;
-    case 8: case 9:
+      p.vInt = value.integer;
+      break;
+    case TStreamValue::svBoolean:
       p.typ = ptBoolean;
-      p.vBool = type == 9;
-      return TValueRead::ok;
-    case 12:
-      if (!in.LongLength(length) || !in.Bytes(length, raw)) return TValueRead::truncated;
-      SetString(p, DecodeWindows1252(raw));
-      return TValueRead::ok;
-    case 18:
-      // Compare in code units so that a huge length cannot overflow.
-      if (!in.LongLength(length) || length > 0x7FFFFFFFu / 2 || !in.Bytes(size_t(length) * 2, raw))
-        return TValueRead::truncated;
-      SetString(p, kelvane::Utf16FromBytes(raw, false));
-      return TValueRead::ok;
-    case 20:
-      if (!in.LongLength(length) || !in.Bytes(length, raw)) return TValueRead::truncated;
-      SetString(p, kelvane::Utf8ToUtf16(raw));
-      return TValueRead::ok;
-    default:
-      return TValueRead::invalidType;
+      p.vBool = value.boolean;
+      break;
+    case TStreamValue::svString:
+      if (!value.text.empty()) p.vStr = std::make_shared<const std::u16string>(std::move(value.text));
+      break;
   }
 }
 
-bool HeaderMatches(TBlockReader& in) {
-  std::string_view signature, className, objectName;
-  return in.Bytes(4, signature) && signature == kSignature && in.ShortString(className) &&
-         className == kClassName && in.ShortString(objectName) && objectName == kObjectName;
+bool HeaderMatches(TComponentStreamReader& in) {
+  std::string_view className, objectName;
+  return in.Signature() && in.ShortString(className) && className == kClassName &&
+         in.ShortString(objectName) && objectName == kObjectName;
 }
 
 void AppendLE(std::string& out, std::uint32_t value, int width) {
@@ -147,7 +86,7 @@ void AppendString(std::string& out, const std::u16string& text) {
 
 TSettingsBlockParse ParseSettingsBlock(std::string_view block) {
   TSettingsBlockParse result;
-  TBlockReader in(block);
+  TComponentStreamReader in(block);
   if (!HeaderMatches(in)) return result;
   result.headerMatches = true;
   for (;;) {
@@ -164,8 +103,10 @@ TSettingsBlockParse ParseSettingsBlock(std::string_view block) {
       return result;
     }
     TREProperty p = Named(name, ptString);
-    switch (ReadValue(in, type, p)) {
+    TStreamValue value;
+    switch (in.Value(type, value)) {
       case TValueRead::ok:
+        TakeValue(std::move(value), p);
         result.properties.push_back(std::move(p));
         break;
       case TValueRead::invalidType:
@@ -189,7 +130,7 @@ std::u16string InvalidSettingsMessage(const TSettingsBlockParse& parse) {
 }
 
 std::optional<std::string> WriteSettingsBlock(const std::vector<TREProperty>& properties) {
-  std::string out(kSignature);
+  std::string out(kComponentStreamSignature);
   AppendShort(out, kClassName);
   AppendShort(out, kObjectName);
   for (const auto& p : properties) {
