@@ -9,6 +9,7 @@
 #include <fstream>
 #include <thread>
 
+#include "common/files/FileReaderChecks.h"
 #include "common/files/FileSystem.h"
 #include "common/text/Utf.h"
 
@@ -54,14 +55,7 @@ TEST_F(StdFileSystemTest, ReadsInChunksWhatOthersMayStillWrite) {
   Put("a.bin", content);
   auto reader = files.OpenRead(PathOf("a.bin"));
   ASSERT_TRUE(reader);
-  EXPECT_EQ(reader->Size(), content.size());
-  std::string read;
-  char chunk[255];
-  while (const std::size_t n = reader->Read(chunk, sizeof chunk)) read.append(chunk, n);
-  EXPECT_EQ(read, content);
-  ASSERT_TRUE(reader->Rewind());
-  EXPECT_EQ(reader->Read(chunk, 3), 3u);
-  EXPECT_EQ(std::string(chunk, 3), content.substr(0, 3));
+  ExpectReadsBack(*reader, content);
   EXPECT_EQ(LockFromPython("a.bin"), "locked\n");  // reading takes no lock
 
   EXPECT_FALSE(files.OpenRead(PathOf("missing")));

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/files/FileReaderChecks.h"
 #include "common/files/FileSystem.h"
 #include "common/text/Utf.h"
 #include "common/win/WinHandle_win.h"
@@ -49,14 +50,7 @@ TEST_F(WinFileSystemTest, ReadsInChunksBesideAWriter) {
   ASSERT_TRUE(writer);
   auto reader = files.OpenRead(path);
   ASSERT_TRUE(reader);
-  EXPECT_EQ(reader->Size(), content.size());
-  std::string read;
-  char chunk[255];
-  while (const std::size_t n = reader->Read(chunk, sizeof chunk)) read.append(chunk, n);
-  EXPECT_EQ(read, content);
-  ASSERT_TRUE(reader->Rewind());
-  EXPECT_EQ(reader->Read(chunk, 2), 2u);
-  EXPECT_EQ(std::string(chunk, 2), content.substr(0, 2));
+  ExpectReadsBack(*reader, content);
   EXPECT_FALSE(files.OpenRead(folder + u"\\missing"));
   EXPECT_FALSE(files.OpenRead(folder));
 }

@@ -2,15 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "common/files/FileReaderChecks.h"
+
 namespace kelvane {
 namespace {
-
-std::string ReadAll(IFileReader& reader, std::size_t chunk) {
-  std::string all;
-  std::string buffer(chunk, '\0');
-  while (const std::size_t n = reader.Read(buffer.data(), buffer.size())) all.append(buffer, 0, n);
-  return all;
-}
 
 TEST(MemoryFileSystemRead, ChunksACopyTakenAtOpening) {
   TMemoryFileSystem fs;
@@ -18,10 +13,7 @@ TEST(MemoryFileSystemRead, ChunksACopyTakenAtOpening) {
   auto reader = fs.OpenRead(u"c:/A.TXT");  // found as Windows finds it
   ASSERT_TRUE(reader);
   fs.files.begin()->second.data = "changed";
-  EXPECT_EQ(reader->Size(), 8u);
-  EXPECT_EQ(ReadAll(*reader, 3), "abcdefgh");
-  EXPECT_TRUE(reader->Rewind());
-  EXPECT_EQ(ReadAll(*reader, 100), "abcdefgh");
+  ExpectReadsBack(*reader, "abcdefgh");
 
   EXPECT_FALSE(fs.OpenRead(u"C:\\missing.txt"));
   fs.unreadable.insert(u"C:\\a.txt");
@@ -36,10 +28,10 @@ TEST(MemoryFileSystemRead, FailingDisksAndHugeFiles) {
   fs.claimedSizes[u"huge"] = 100ULL << 30;
   auto broken = fs.OpenRead(u"broken");
   EXPECT_EQ(broken->Size(), 10u);
-  EXPECT_EQ(ReadAll(*broken, 3), "0123");
+  EXPECT_EQ(ReadToEnd(*broken, 3), "0123");
   auto huge = fs.OpenRead(u"huge");
   EXPECT_EQ(huge->Size(), 100ULL << 30);
-  EXPECT_EQ(ReadAll(*huge, 3), "xy");
+  EXPECT_EQ(ReadToEnd(*huge, 3), "xy");
 }
 
 TEST(MemoryFileSystemExclusive, OneHolderAtATime) {
