@@ -27,13 +27,22 @@ std::optional<std::string> ReadWholeFile(IFileSystem& fs, const std::u16string& 
   return std::move(source->data);
 }
 
-bool WriteFileReplacing(IFileSystem& fs, const std::u16string& path, std::string_view bytes) {
+std::u16string WriteSibling(IFileSystem& fs, const std::u16string& path, std::string_view bytes) {
   std::u16string temp;
   auto writer = CreateSibling(fs, path, temp);
-  if (!writer) return false;
+  if (!writer) return {};
   const bool written = writer->Write(bytes);
   const bool closed = writer->Close();
-  if (written && closed && fs.Replace(temp, path)) return true;
+  writer.reset();
+  if (written && closed) return temp;
+  fs.Remove(temp);
+  return {};
+}
+
+bool WriteFileReplacing(IFileSystem& fs, const std::u16string& path, std::string_view bytes) {
+  const std::u16string temp = WriteSibling(fs, path, bytes);
+  if (temp.empty()) return false;
+  if (fs.Replace(temp, path)) return true;
   fs.Remove(temp);
   return false;
 }

@@ -1,10 +1,14 @@
-// IFileSystem over the C++ standard library, for builds without the
-// Windows API.
+// IFileSystem over the C++ standard library and POSIX, for builds without
+// the Windows API. Exclusive holds are open file description locks, which
+// keep out other processes and other openers in this one alike.
 #include "common/files/FileSystem.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -63,6 +67,115 @@ class TStdioWriter final : public IFileWriter {
 };
 
 
+// Owns one POSIX file descriptor.
+class TFileDescriptor {
+ public:
+  explicit TFileDescriptor(int fd = -1) : fd_(fd) {}
+  ~TFileDescriptor() { Reset(); }
+  TFileDescriptor(const TFileDescriptor&) = delete;
+  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+  int Get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  void Reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+std::size_t ReadSome(int fd, char* buffer, std::size_t length) {
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, length);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) return 0;
+  }
+}
+
+class TPosixReader final : public IFileReader {
+ public:
+  TPosixReader(int fd, std::uint64_t size) : file_(fd), size_(size) {}
+  std::uint64_t Size() override { return size_; }
+  bool Rewind() override { return ::lseek(file_.Get(), 0, SEEK_SET) == 0; }
+  std::size_t Read(char* buffer, std::size_t length) override { return ReadSome(file_.Get(), buffer, length); }
+
+ private:
+  TFileDescriptor file_;
+  std::uint64_t size_;
+};
+
+// An exclusive lock on the whole file, owned by this open file description
+// only; false while another description holds one.
+bool LockWholeFile(int fd) {
+#ifdef F_OFD_SETLK
+  struct flock lock{};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+#else
+  return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+#endif
+}
+
+// Whether path still names the file open at fd. A holder that replaced the
+// file released the lock on the old one, which a late opener may then get.
+bool StillAtPath(int fd, const fs::path& p) {
+  struct stat open{}, named{};
+  return ::fstat(fd, &open) == 0 && ::stat(p.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+         open.st_ino == named.st_ino && S_ISREG(open.st_mode);
+}
+
+class TPosixExclusiveFile final : public IExclusiveFile {
+ public:
+  TPosixExclusiveFile(IFileSystem& fs, int fd, std::u16string path) : fs_(fs), file_(fd), path_(std::move(path)) {}
+
+  std::optional<std::uint64_t> Size() override {
+    struct stat info{};
+    if (!file_ || ::fstat(file_.Get(), &info) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+  }
+
+  std::optional<std::string> ReadFrom(std::uint64_t offset) override {
+    const auto size = Size();
+    if (!size || offset > *size) return std::nullopt;
+    std::string bytes;
+    try {
+      bytes.resize(static_cast<std::size_t>(*size - offset));
+    } catch (const std::bad_alloc&) {
+      return std::nullopt;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t got = ::pread(file_.Get(), bytes.data() + done, bytes.size() - done,
+                                  static_cast<off_t>(offset + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return std::nullopt;
+      done += static_cast<std::size_t>(got);
+    }
+    return bytes;
+  }
+
+  // The new file takes the name while the old one is still locked, so that
+  // every opener sees either the old file locked or the new one.
+  bool Replace(std::string_view bytes) override {
+    if (!file_) return false;
+    const bool replaced = WriteFileReplacing(fs_, path_, bytes);
+    file_.Reset();
+    return replaced;
+  }
+
+ private:
+  IFileSystem& fs_;
+  TFileDescriptor file_;
+  std::u16string path_;
+};
+
 class TStdFileSystem final : public IFileSystem {
  public:
   std::optional<TSourceFile> ReadSource(const std::u16string& path, std::uint64_t maxSize) override;
@@ -70,6 +183,9 @@ class TStdFileSystem final : public IFileSystem {
   std::unique_ptr<IFileWriter> CreateExclusive(const std::u16string& path) override;
   bool Replace(const std::u16string& from, const std::u16string& to) override;
   bool Remove(const std::u16string& path) override;
+  std::unique_ptr<IFileReader> OpenRead(const std::u16string& path) override;
+  std::unique_ptr<IExclusiveFile> OpenExclusive(const std::u16string& path) override;
+  bool CreateFolders(const std::u16string& folder) override;
 };
 
 std::uint32_t AttributesOf(const fs::path& p) {
@@ -132,6 +248,30 @@ bool TStdFileSystem::Replace(const std::u16string& from, const std::u16string& t
 bool TStdFileSystem::Remove(const std::u16string& path) {
   std::error_code ec;
   return fs::remove(ToPath(path), ec);
+}
+
+std::unique_ptr<IFileReader> TStdFileSystem::OpenRead(const std::u16string& path) {
+  TFileDescriptor file(::open(ToPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info{};
+  if (!file || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  auto reader = std::make_unique<TPosixReader>(file.Get(), static_cast<std::uint64_t>(info.st_size));
+  static_cast<void>(file.Release());
+  return reader;
+}
+
+std::unique_ptr<IExclusiveFile> TStdFileSystem::OpenExclusive(const std::u16string& path) {
+  const fs::path p = ToPath(path);
+  TFileDescriptor file(::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  if (!file || !LockWholeFile(file.Get()) || !StillAtPath(file.Get(), p)) return nullptr;
+  auto hold = std::make_unique<TPosixExclusiveFile>(*this, file.Get(), path);
+  static_cast<void>(file.Release());
+  return hold;
+}
+
+bool TStdFileSystem::CreateFolders(const std::u16string& folder) {
+  std::error_code ec;
+  fs::create_directories(ToPath(folder), ec);
+  return fs::is_directory(ToPath(folder), ec);
 }
 
 IFileSystem& DefaultFileSystem() {

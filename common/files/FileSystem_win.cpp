@@ -1,5 +1,5 @@
-// IFileSystem over the Windows API: shared reading, exclusive new files, and
-// the last-write time in local time as zip entries carry it.
+// IFileSystem over the Windows API: shared reading, exclusive new files and
+// holds, and the last-write time in local time as zip entries carry it.
 #include <windows.h>
 
 #include <algorithm>
@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "common/files/FileSystem.h"
+#include "common/text/FileNames.h"
 #include "common/win/WinHandle_win.h"
 #include "common/win/WinText_win.h"
 
@@ -58,6 +59,92 @@ class TWinWriter final : public IFileWriter {
 
  private:
   TWinHandle file_;
+};
+
+// Reads at most 1 GiB per call, as ReadFile counts in 32 bits.
+constexpr std::size_t kMaxChunk = std::size_t(1) << 30;
+
+bool ReadExactly(HANDLE file, char* into, std::size_t size) {
+  while (size > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min(size, kMaxChunk));
+    DWORD got = 0;
+    if (!ReadFile(file, into, chunk, &got, nullptr) || got == 0) return false;
+    into += got;
+    size -= got;
+  }
+  return true;
+}
+
+std::optional<std::uint64_t> SizeOf(HANDLE file) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+class TWinReader final : public IFileReader {
+ public:
+  TWinReader(TWinHandle file, std::uint64_t size) : file_(std::move(file)), size_(size) {}
+  std::uint64_t Size() override { return size_; }
+  bool Rewind() override {
+    LARGE_INTEGER start{};
+    return SetFilePointerEx(file_.Get(), start, nullptr, FILE_BEGIN) != 0;
+  }
+  std::size_t Read(char* buffer, std::size_t length) override {
+    DWORD got = 0;
+    if (!ReadFile(file_.Get(), buffer, static_cast<DWORD>(std::min(length, kMaxChunk)), &got, nullptr)) return 0;
+    return got;
+  }
+
+ private:
+  TWinHandle file_;
+  std::uint64_t size_;
+};
+
+// The file opened without sharing is the hold itself.
+class TWinExclusiveFile final : public IExclusiveFile {
+ public:
+  TWinExclusiveFile(IFileSystem& fs, TWinHandle file, std::u16string path)
+      : fs_(fs), file_(std::move(file)), path_(std::move(path)) {}
+
+  std::optional<std::uint64_t> Size() override {
+    if (!file_) return std::nullopt;
+    return SizeOf(file_.Get());
+  }
+
+  std::optional<std::string> ReadFrom(std::uint64_t offset) override {
+    const auto size = Size();
+    if (!size || offset > *size || *size - offset > SIZE_MAX / 2) return std::nullopt;
+    LARGE_INTEGER from;
+    from.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file_.Get(), from, nullptr, FILE_BEGIN)) return std::nullopt;
+    std::string bytes;
+    try {
+      bytes.resize(static_cast<std::size_t>(*size - offset));
+    } catch (const std::bad_alloc&) {
+      return std::nullopt;
+    }
+    if (!ReadExactly(file_.Get(), bytes.data(), bytes.size())) return std::nullopt;
+    return bytes;
+  }
+
+  // A file open without sharing cannot be replaced, so the hold ends between
+  // the sibling's write and the move. An opener that gets the file in that
+  // moment makes the move fail; the old content then stays and the caller
+  // tries again behind that opener.
+  bool Replace(std::string_view bytes) override {
+    if (!file_) return false;
+    const std::u16string sibling = WriteSibling(fs_, path_, bytes);
+    file_.Reset();
+    if (sibling.empty()) return false;
+    if (fs_.Replace(sibling, path_)) return true;
+    fs_.Remove(sibling);
+    return false;
+  }
+
+ private:
+  IFileSystem& fs_;
+  TWinHandle file_;
+  std::u16string path_;
 };
 
 class TWinFileSystem final : public IFileSystem {
@@ -113,6 +200,33 @@ class TWinFileSystem final : public IFileSystem {
   }
 
   bool Remove(const std::u16string& path) override { return DeleteFileW(Wide(path)) != 0; }
+
+  std::unique_ptr<IFileReader> OpenRead(const std::u16string& path) override {
+    // Shared for writing too, as the reporter's own files may still be open
+    // elsewhere.
+    TWinHandle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return nullptr;
+    const auto size = SizeOf(file.Get());
+    if (!size) return nullptr;
+    return std::make_unique<TWinReader>(std::move(file), *size);
+  }
+
+  std::unique_ptr<IExclusiveFile> OpenExclusive(const std::u16string& path) override {
+    TWinHandle file(CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return nullptr;
+    return std::make_unique<TWinExclusiveFile>(*this, std::move(file), path);
+  }
+
+  bool CreateFolders(const std::u16string& folder) override {
+    if (folder.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(Wide(folder));
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const std::u16string parent = FolderOf(folder);
+    if (parent.size() < folder.size() && !parent.empty()) CreateFolders(parent);
+    return CreateDirectoryW(Wide(folder), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
+  }
 };
 
 }  // namespace

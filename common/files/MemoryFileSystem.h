@@ -1,7 +1,8 @@
 #pragma once
 // IFileSystem in memory, for tests: files found by path without regard to
-// case or the kind of slash (as on Windows), write failures on demand and a
-// record of what exists but cannot be read.
+// case or the kind of slash (as on Windows), write, read and replacement
+// failures on demand, a record of what cannot be opened, and exclusive holds
+// that keep out a second opener as the platform's do.
 #include <map>
 #include <memory>
 #include <set>
@@ -25,9 +26,19 @@ struct TPathLess {
 class TMemoryFileSystem final : public IFileSystem {
  public:
   std::map<std::u16string, TSourceFile, TPathLess> files;
-  std::set<std::u16string, TPathLess> unreadable;  // exist, but cannot be opened
+  std::set<std::u16string, TPathLess> unreadable;  // cannot be opened, whether they exist or not
   std::uint64_t writeBudget = UINT64_MAX;          // bytes that writes may still take
-  bool failReplace = false;
+  bool failReplace = false;                        // every replacement fails
+  int replaceFailures = 0;                         // the next so many replacements fail
+  // Reading breaks off after so many bytes of the file, as on a failing disk.
+  std::map<std::u16string, std::uint64_t, TPathLess> readableBytes;
+  // Files larger than a test can keep: the size an opened reader reports;
+  // reading them breaks off at the end of their data.
+  std::map<std::u16string, std::uint64_t, TPathLess> claimedSizes;
+  // Held by another process: the next so many exclusive openings fail.
+  std::map<std::u16string, int, TPathLess> heldElsewhere;
+  std::set<std::u16string, TPathLess> folders;  // made by CreateFolders
+  int exclusiveOpens = 0;                       // attempts, successful or not
 
   void Add(const std::u16string& path, std::string data, std::int64_t writeSeconds = 0) {
     TSourceFile& file = files[path];
@@ -56,6 +67,10 @@ class TMemoryFileSystem final : public IFileSystem {
   bool Replace(const std::u16string& from, const std::u16string& to) override {
     auto it = files.find(from);
     if (failReplace || it == files.end()) return false;
+    if (replaceFailures > 0) {
+      --replaceFailures;
+      return false;
+    }
     TSourceFile moved = std::move(it->second);
     files.erase(it);
     files[to] = std::move(moved);
@@ -64,7 +79,101 @@ class TMemoryFileSystem final : public IFileSystem {
 
   bool Remove(const std::u16string& path) override { return files.erase(path) > 0; }
 
+  std::unique_ptr<IFileReader> OpenRead(const std::u16string& path) override {
+    auto it = files.find(path);
+    if (it == files.end() || unreadable.count(path)) return nullptr;
+    const auto claimed = claimedSizes.find(path);
+    const std::uint64_t size = claimed != claimedSizes.end() ? claimed->second : it->second.data.size();
+    return std::make_unique<TReader>(it->second.data, size, ReadableBytes(path));
+  }
+
+  std::unique_ptr<IExclusiveFile> OpenExclusive(const std::u16string& path) override {
+    ++exclusiveOpens;
+    if (unreadable.count(path) || held_.count(path)) return nullptr;
+    if (auto it = heldElsewhere.find(path); it != heldElsewhere.end() && it->second > 0) {
+      --it->second;
+      return nullptr;
+    }
+    files[path];  // created when missing
+    held_.insert(path);
+    return std::make_unique<THold>(*this, path);
+  }
+
+  bool CreateFolders(const std::u16string& folder) override {
+    if (unreadable.count(folder)) return false;
+    folders.insert(folder);
+    return true;
+  }
+
+  bool IsHeld(const std::u16string& path) const { return held_.count(path) > 0; }
+
  private:
+  std::uint64_t ReadableBytes(const std::u16string& path) const {
+    const auto it = readableBytes.find(path);
+    return it != readableBytes.end() ? it->second : UINT64_MAX;
+  }
+
+  // Reads a copy taken at opening, so that later changes of the file do
+  // not move under it.
+  class TReader final : public IFileReader {
+   public:
+    TReader(std::string data, std::uint64_t size, std::uint64_t readable)
+        : data_(std::move(data)), size_(size), readable_(readable < data_.size() ? readable : data_.size()) {}
+    std::uint64_t Size() override { return size_; }
+    bool Rewind() override {
+      position_ = 0;
+      return true;
+    }
+    std::size_t Read(char* buffer, std::size_t length) override {
+      const std::uint64_t left = readable_ - position_;
+      const std::size_t n = static_cast<std::size_t>(length < left ? length : left);
+      data_.copy(buffer, n, static_cast<std::size_t>(position_));
+      position_ += n;
+      return n;
+    }
+
+   private:
+    std::string data_;
+    std::uint64_t size_;
+    std::uint64_t readable_;
+    std::uint64_t position_ = 0;
+  };
+
+  // Replaces through a sibling, as the platform halves do, so that the
+  // write and replacement failures above reach it.
+  class THold final : public IExclusiveFile {
+   public:
+    THold(TMemoryFileSystem& fs, std::u16string path) : fs_(fs), path_(std::move(path)) {}
+    ~THold() override { Release(); }
+    std::optional<std::uint64_t> Size() override {
+      if (!holding_) return std::nullopt;
+      return fs_.files[path_].data.size();
+    }
+    std::optional<std::string> ReadFrom(std::uint64_t offset) override {
+      if (!holding_) return std::nullopt;
+      const std::string& data = fs_.files[path_].data;
+      if (offset > data.size() || data.size() > fs_.ReadableBytes(path_)) return std::nullopt;
+      return data.substr(static_cast<std::size_t>(offset));
+    }
+    bool Replace(std::string_view bytes) override {
+      if (!holding_) return false;
+      const bool replaced = WriteFileReplacing(fs_, path_, bytes);
+      Release();
+      return replaced;
+    }
+
+   private:
+    void Release() {
+      if (holding_) fs_.held_.erase(path_);
+      holding_ = false;
+    }
+    TMemoryFileSystem& fs_;
+    std::u16string path_;
+    bool holding_ = true;
+  };
+
+  std::set<std::u16string, TPathLess> held_;
+
   class TWriter final : public IFileWriter {
    public:
     TWriter(TMemoryFileSystem& fs, std::u16string path) : fs_(fs), path_(std::move(path)) {}

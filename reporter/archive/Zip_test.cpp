@@ -168,6 +168,9 @@ TEST(Zip, SourcesOf4GiBAreLeftOut) {
     std::unique_ptr<IFileWriter> CreateExclusive(const std::u16string& p) override { return inner.CreateExclusive(p); }
     bool Replace(const std::u16string& f, const std::u16string& t) override { return inner.Replace(f, t); }
     bool Remove(const std::u16string& p) override { return inner.Remove(p); }
+    std::unique_ptr<kelvane::IFileReader> OpenRead(const std::u16string& p) override { return inner.OpenRead(p); }
+    std::unique_ptr<kelvane::IExclusiveFile> OpenExclusive(const std::u16string& p) override { return inner.OpenExclusive(p); }
+    bool CreateFolders(const std::u16string& p) override { return inner.CreateFolders(p); }
   } spy;
   spy.inner.files[u"small.txt"] = Source("small");
   ASSERT_TRUE(WriteZipArchive(spy, u"o.zip", {u"huge.bin", u"small.txt"}, 1, {}));

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "common/files/MemoryFileSystem.h"
 #include "reporter/core/settings/FakeSettingsHost.h"
 #include "reporter/core/properties/SettingsBlock.h"
-#include "reporter/core/reportfile/MemoryReportFileStore.h"
 
 namespace ruvex {
 namespace {
@@ -43,16 +43,16 @@ TEST(ReportFileSettingsTest, TheSettingsDecideNameOptionsAndFolders) {
   EXPECT_FALSE(save.options.noDupFreezes);
   EXPECT_EQ(save.options.dupExceptDef, ddAllStacksIdentical);
 
-  TMemoryReportFileStore store;
+  kelvane::TMemoryFileSystem files;
   TReportFileContext context = ReportFileContextOf(settings);
   EXPECT_EQ(context.roamingAppData, u"C:\\Users\\u\\AppData\\Roaming");
   context.pause = [](int) {};
   std::u16string where;
-  ASSERT_TRUE(WriteBugReportFile(store, context, save, &where));
+  ASSERT_TRUE(WriteBugReportFile(files, context, save, &where));
   EXPECT_EQ(where, u"C:\\Apps\\BUILDBOX-crash.txt");
 
-  store.unopenable.insert(where);
-  ASSERT_TRUE(WriteBugReportFile(store, context, save, &where));
+  files.unreadable.insert(where);
+  ASSERT_TRUE(WriteBugReportFile(files, context, save, &where));
   EXPECT_EQ(where, u"C:\\Users\\u\\AppData\\Roaming\\Kelvane\\BUILDBOX-crash.txt");
 }
 

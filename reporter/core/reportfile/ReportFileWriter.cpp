@@ -8,12 +8,15 @@
 namespace ruvex {
 
 using kelvane::FolderOf;
+using kelvane::IExclusiveFile;
+using kelvane::IFileSystem;
 namespace {
 
-std::unique_ptr<IReportFileHold> HoldWithRetries(IReportFileStore& store, const TReportFileContext& context,
-                                                 const std::u16string& path) {
+std::unique_ptr<IExclusiveFile> HoldWithRetries(IFileSystem& files, const TReportFileContext& context,
+                                                const std::u16string& path) {
+  files.CreateFolders(FolderOf(path));
   for (int attempt = 1;; ++attempt) {
-    if (auto hold = store.Hold(path)) return hold;
+    if (auto hold = files.OpenExclusive(path)) return hold;
     if (attempt == kHoldAttempts) return nullptr;
     if (context.pause)
       context.pause(kHoldPauseMilliseconds);
@@ -30,12 +33,29 @@ std::u16string ProgramFolder(std::u16string_view executablePath) {
 
 enum class TSaveResult { saved, readFailed, replaceFailed };
 
+struct TFileContent {
+  std::string bytes;
+  bool headCut = false;  // only the end of a larger file
+};
+
+// The content, or its last kMaxReadBytes bytes when the file is larger.
+std::optional<TFileContent> ReadTail(IExclusiveFile& file) {
+  const auto size = file.Size();
+  if (!size) return std::nullopt;
+  TFileContent content;
+  content.headCut = *size > kMaxReadBytes;
+  auto bytes = file.ReadFrom(content.headCut ? *size - kMaxReadBytes : 0);
+  if (!bytes) return std::nullopt;
+  content.bytes = std::move(*bytes);
+  return content;
+}
+
 // One save attempt: the merge and the trimming run on what the hold read,
 // and the whole new content replaces the old one.
-TSaveResult SaveInto(IReportFileHold& hold, const TReportFileSave& save) {
+TSaveResult SaveInto(IExclusiveFile& hold, const TReportFileSave& save) {
   TFileContent old;
   if (save.options.appendBugReports) {
-    auto content = hold.Read(kMaxReadBytes);
+    auto content = ReadTail(hold);
     // Unreadable, or too large to keep whole without a limit: the old file
     // stays as it is rather than being cut.
     if (!content || (content->headCut && save.options.sizeLimit == 0)) return TSaveResult::readFailed;
@@ -47,7 +67,7 @@ TSaveResult SaveInto(IReportFileHold& hold, const TReportFileSave& save) {
 
 }  // namespace
 
-bool WriteBugReportFile(IReportFileStore& store, const TReportFileContext& context, const TReportFileSave& save,
+bool WriteBugReportFile(IFileSystem& files, const TReportFileContext& context, const TReportFileSave& save,
                         std::u16string* writtenTo) {
   if (save.report.empty()) return false;
   std::u16string path = save.fileName;
@@ -58,10 +78,10 @@ bool WriteBugReportFile(IReportFileStore& store, const TReportFileContext& conte
   }
   if (save.automatic) path = AbsoluteReportFileName(path, ProgramFolder(context.executablePath));
 
-  auto hold = HoldWithRetries(store, context, path);
+  auto hold = HoldWithRetries(files, context, path);
   if (!hold && !named && save.rawBugRepFile.find(u'\\') == std::u16string::npos) {
     path = FallbackReportFileName(save.rawBugRepFile, context.roamingAppData, context.executablePath, save.expand);
-    hold = HoldWithRetries(store, context, path);
+    hold = HoldWithRetries(files, context, path);
   }
   // A replacement fails when another save got hold of the file in the
   // moment between its release and the replacement; that save is waited
@@ -74,7 +94,7 @@ bool WriteBugReportFile(IReportFileStore& store, const TReportFileContext& conte
       return true;
     }
     if (result == TSaveResult::readFailed || round == kSaveRounds) return false;
-    hold = HoldWithRetries(store, context, path);
+    hold = HoldWithRetries(files, context, path);
   }
   return false;
 }

@@ -1,11 +1,14 @@
 #pragma once
-// Saving a bug report into the bug report file.
+// Saving a bug report into the bug report file: the file is held for this
+// save alone while its new content is computed from the old one, and the
+// new content replaces the old in one step, so that a failed save leaves
+// the old file whole.
 #include <functional>
 #include <string>
 
+#include "common/files/FileSystem.h"
 #include "reporter/core/reportfile/ReportFileMerge.h"
 #include "reporter/core/reportfile/ReportFileName.h"
-#include "reporter/core/reportfile/ReportFileStore.h"
 
 namespace ruvex {
 
@@ -35,8 +38,9 @@ inline constexpr int kSaveRounds = 3;
 inline constexpr std::uint64_t kMaxReadBytes = 32u << 20;
 
 // True when the report is in the file. An interactive save needs its file
-// name from the save dialog; without one it fails here.
-bool WriteBugReportFile(IReportFileStore& store, const TReportFileContext& context, const TReportFileSave& save,
+// name from the save dialog; without one it fails here. Missing folders of
+// the path are made.
+bool WriteBugReportFile(kelvane::IFileSystem& files, const TReportFileContext& context, const TReportFileSave& save,
                         std::u16string* writtenTo = nullptr);
 
 }  // namespace ruvex

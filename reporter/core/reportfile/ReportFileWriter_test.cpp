@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/files/MemoryFileSystem.h"
 #include "common/text/Utf.h"
-#include "reporter/core/reportfile/MemoryReportFileStore.h"
 
 namespace ruvex {
 namespace {
@@ -15,7 +15,7 @@ const std::u16string kInAppData = u"C:\\Users\\u\\Roaming\\Tool\\bugreport.qbr";
 
 class ReportFileWriterTest : public ::testing::Test {
  protected:
-  TMemoryReportFileStore store;
+  kelvane::TMemoryFileSystem files;
   int pauses = 0;
   TReportFileContext context{u"C:\\App\\Tool.exe", u"C:\\Users\\u\\Roaming", [this](int ms) {
                                EXPECT_EQ(ms, kHoldPauseMilliseconds);
@@ -25,77 +25,78 @@ class ReportFileWriterTest : public ::testing::Test {
 
   void SetUp() override { save.report = kReport; }
 
-  bool Write(std::u16string* where = nullptr) { return WriteBugReportFile(store, context, save, where); }
+  bool Write(std::u16string* where = nullptr) { return WriteBugReportFile(files, context, save, where); }
 };
 
 TEST_F(ReportFileWriterTest, ARelativeNameLandsNextToTheProgram) {
   std::u16string where;
   ASSERT_TRUE(Write(&where));
   EXPECT_EQ(where, kNextToProgram);
-  EXPECT_EQ(store.files[kNextToProgram], kSaved);
+  EXPECT_EQ(files.files[kNextToProgram].data, kSaved);
   ASSERT_TRUE(Write());
-  EXPECT_EQ(store.files[kNextToProgram], kSaved + kSaved);  // no complete checksum: no merge
+  EXPECT_EQ(files.files[kNextToProgram].data, kSaved + kSaved);  // no complete checksum: no merge
 }
 
 TEST_F(ReportFileWriterTest, AnUnwritableProgramFolderFallsBackToApplicationData) {
-  store.unopenable.insert(kNextToProgram);
+  files.unreadable.insert(kNextToProgram);
   std::u16string where;
   ASSERT_TRUE(Write(&where));
   EXPECT_EQ(where, kInAppData);
-  EXPECT_EQ(store.files[kInAppData], kSaved);
+  EXPECT_EQ(files.files[kInAppData].data, kSaved);
+  EXPECT_EQ(files.folders.count(u"C:\\Users\\u\\Roaming\\Tool"), 1u);
   EXPECT_EQ(pauses, kHoldAttempts - 1);
 
   // Only a plain file name falls back; a folder given is kept to.
   save.rawBugRepFile = u"logs\\bugreport.qbr";
-  store.unopenable.insert(u"C:\\App\\logs\\bugreport.qbr");
+  files.unreadable.insert(u"C:\\App\\logs\\bugreport.qbr");
   EXPECT_FALSE(Write());
 }
 
 TEST_F(ReportFileWriterTest, AFileHeldByAnotherSaveIsWaitedForAboutHalfASecond) {
-  store.heldByOthers[kNextToProgram] = 3;
+  files.heldElsewhere[kNextToProgram] = 3;
   ASSERT_TRUE(Write());
   EXPECT_EQ(pauses, 3);
-  EXPECT_EQ(store.files[kNextToProgram], kSaved);
+  EXPECT_EQ(files.files[kNextToProgram].data, kSaved);
   EXPECT_EQ(kHoldAttempts * kHoldPauseMilliseconds, 500);
 }
 
 TEST_F(ReportFileWriterTest, AFailedReplacementLeavesTheOldFileAndIsRetried) {
-  store.files[kNextToProgram] = "old\r\n\r\n";
-  store.replaceFailures = 1;  // another save took the file in between
+  files.files[kNextToProgram].data = "old\r\n\r\n";
+  files.replaceFailures = 1;  // another save took the file in between
   ASSERT_TRUE(Write());
-  EXPECT_EQ(store.files[kNextToProgram], "old\r\n\r\n" + kSaved);
+  EXPECT_EQ(files.files[kNextToProgram].data, "old\r\n\r\n" + kSaved);
 
-  store.replaceFailures = kSaveRounds;  // a full disk
+  files.replaceFailures = kSaveRounds;  // a full disk
   EXPECT_FALSE(Write());
-  EXPECT_EQ(store.files[kNextToProgram], "old\r\n\r\n" + kSaved);
+  EXPECT_EQ(files.files[kNextToProgram].data, "old\r\n\r\n" + kSaved);
 }
 
 TEST_F(ReportFileWriterTest, NothingIsWrittenWhenTheSaveCannotGoAhead) {
-  store.files[kNextToProgram] = "old";
-  store.unreadable.insert(kNextToProgram);
+  files.files[kNextToProgram].data = "old";
+  files.readableBytes[kNextToProgram] = 0;
   EXPECT_FALSE(Write());
-  EXPECT_EQ(store.files[kNextToProgram], "old");
+  EXPECT_EQ(files.files[kNextToProgram].data, "old");
 
   save.report.clear();
   EXPECT_FALSE(Write());
   save.report = kReport;
   save.automatic = false;  // the dialog's name is missing
   EXPECT_FALSE(Write());
-  EXPECT_EQ(store.holdAttempts, 1);
+  EXPECT_EQ(files.exclusiveOpens, 1);
 }
 
 TEST_F(ReportFileWriterTest, AGivenNameIsUsedAndNotTrimmedWhenTooLargeWithoutALimit) {
   save.fileName = u"D:\\out\\copy.qbr";
   save.options.appendBugReports = false;
-  store.files[save.fileName] = "replaced";
+  files.files[save.fileName].data = "replaced";
   ASSERT_TRUE(Write());
-  EXPECT_EQ(store.files[save.fileName], kSaved);
+  EXPECT_EQ(files.files[save.fileName].data, kSaved);
 
   save.options.appendBugReports = true;
   save.options.sizeLimit = 0;
-  store.files[save.fileName] = std::string(kMaxReadBytes + 1, 'x');
+  files.files[save.fileName].data = std::string(kMaxReadBytes + 1, 'x');
   EXPECT_FALSE(Write());
-  EXPECT_EQ(store.files[save.fileName].size(), kMaxReadBytes + 1);
+  EXPECT_EQ(files.files[save.fileName].data.size(), kMaxReadBytes + 1);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 namespace ruvex {
 
 bool OpenAttachmentFiles(IProgressAlert* progress, const TCaptionOf& caption, const std::vector<std::u16string>& paths,
-                         bool mxLookup, bool mailing, IAttachmentOpener& opener, TAttachmentSet& set) {
+                         bool mxLookup, bool mailing, kelvane::IFileSystem& files, TAttachmentSet& set) {
   const auto area = [&](std::u16string_view name, std::uint64_t weight) {
     if (progress) progress->AddArea(caption ? caption(name) : std::u16string(name), weight);
   };
@@ -20,7 +20,7 @@ bool OpenAttachmentFiles(IProgressAlert* progress, const TCaptionOf& caption, co
   }
   set = {};
   for (const auto& path : paths) {
-    auto file = opener.Open(path);
+    auto file = files.OpenRead(path);
     if (file) {
       area(u"SendAttMsg", AttachmentWeight(file->Size()));
       ++set.opened;

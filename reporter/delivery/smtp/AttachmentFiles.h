@@ -8,37 +8,27 @@
 #include <string_view>
 #include <vector>
 
-#include "reporter/delivery/smtp/AttachmentSource.h"
+#include "common/files/FileSystem.h"
 
 namespace ruvex {
 
 class IProgressAlert;
-
-class IAttachmentOpener {
- public:
-  virtual ~IAttachmentOpener() = default;
-  // An existing file for shared reading; null when it cannot be opened.
-  virtual std::unique_ptr<IAttachmentSource> Open(const std::u16string& path) = 0;
-};
-
-// The platform's files.
-IAttachmentOpener& DefaultAttachmentOpener();
 
 // Progress captions by their message names ("ConnMsg", ...); the settings
 // texts in the program, the names themselves by default.
 using TCaptionOf = std::function<std::u16string(std::u16string_view messageName)>;
 
 struct TAttachmentSet {
-  std::vector<std::unique_ptr<IAttachmentSource>> files;  // null where a file did not open
+  std::vector<std::unique_ptr<kelvane::IFileReader>> files;  // null where a file did not open
   int opened = 0;
 };
 
-// Opens every file and lays out the progress areas: "PrepAttMsg" (done at
+// Opens every file for shared reading and lays out the progress areas: "PrepAttMsg" (done at
 // once), "MxLookMsg" with mxLookup, "ConnMsg" and "SendMailMsg" when mailing
 // (else a heavier "ConnMsg"), one "SendAttMsg" weighing size / 16 for each
 // file that opened, "SendFinalMsg". True when a file opened or none was asked.
 bool OpenAttachmentFiles(IProgressAlert* progress, const TCaptionOf& caption, const std::vector<std::u16string>& paths,
-                         bool mxLookup, bool mailing, IAttachmentOpener& opener, TAttachmentSet& set);
+                         bool mxLookup, bool mailing, kelvane::IFileSystem& files, TAttachmentSet& set);
 
 // The weight of a file's progress area; 64-bit, as files may pass 4 GiB.
 inline std::uint64_t AttachmentWeight(std::uint64_t size) { return size / 16; }

@@ -80,7 +80,7 @@ bool SendMailToRecipients(const TMailJob& job, const std::u16string& recipients,
   const bool serverMode = job.server.host.empty();
   TAttachmentSet files;
   OpenAttachmentFiles(progress, services.caption, job.attachmentPaths, serverMode, true,
-                      services.opener ? *services.opener : DefaultAttachmentOpener(), files);
+                      services.files ? *services.files : kelvane::DefaultFileSystem(), files);
   TMailSender sender(job, progress, options, services, files);
   bool any = false;
   if (!serverMode) {

@@ -33,7 +33,7 @@ struct TMailServices {
   std::function<std::unique_ptr<IByteStream>()> newStream;
   // The mail exchanger of a recipient's domain; empty when none is known.
   std::function<std::string(const std::u16string& recipient)> lookupMailExchanger;
-  IAttachmentOpener* opener = nullptr;  // null: the platform's files
+  kelvane::IFileSystem* files = nullptr;  // null: the platform's files
   std::string computerName;             // for EHLO when no HELO name is set
   TCaptionOf caption;
 };

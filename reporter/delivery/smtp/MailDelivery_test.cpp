@@ -2,60 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
+#include "common/files/MemoryFileSystem.h"
 #include "reporter/delivery/transport/ScriptedStream.h"
-#include "reporter/ui/ProgressAlert.h"
+#include "reporter/ui/RecordingProgressAlert.h"
 
 namespace ruvex {
 namespace {
-
-struct TArea {
-  std::u16string caption;
-  std::uint64_t weight;
-  bool operator==(const TArea&) const = default;
-};
-
-class TRecordingProgress final : public IProgressAlert {
- public:
-  std::vector<TArea> areas;
-  int current = 0, closes = 0;
-  std::vector<int> positions;
-
-  std::u16string GetTitle() override { return {}; }
-  void SetTitle(const std::u16string&) override {}
-  int GetPosition() override { return positions.empty() ? 0 : positions.back(); }
-  void SetPosition(int perMille) override { positions.push_back(perMille); }
-  void AddArea(const std::u16string& caption, std::uint64_t weight) override { areas.push_back({caption, weight}); }
-  void ClearAreas() override { areas.clear(); }
-  void AreaDone() override { ++current; }
-  int GetCurrentArea() override { return current; }
-  void SetCurrentArea(int index) override { current = index; }
-  void ProcessMessages() override {}
-  bool Show(kelvane::TWindowHandle, bool) override { return false; }
-  void Close() override { ++closes; }
-  int GetBarPosition() override { return 0; }
-  kelvane::TWindowHandle WindowHandle() override { return {}; }
-};
-
-// A file far larger than 4 GiB that only tells its size.
-class THugeFile final : public IAttachmentSource {
- public:
-  std::uint64_t Size() override { return 100ULL << 30; }
-  bool Rewind() override { return true; }
-  std::size_t Read(char*, std::size_t) override { return 0; }
-};
-
-class TFakeOpener final : public IAttachmentOpener {
- public:
-  std::map<std::u16string, std::string> files;
-  std::unique_ptr<IAttachmentSource> Open(const std::u16string& path) override {
-    if (path == u"huge") return std::make_unique<THugeFile>();
-    const auto found = files.find(path);
-    if (found == files.end()) return nullptr;
-    return std::make_unique<TMemoryAttachment>(found->second);
-  }
-};
 
 // A view of a stream the test keeps, handed to the code that owns it.
 class TStreamView final : public IByteStream {
@@ -93,11 +45,13 @@ struct TFakeNetwork {
 };
 
 TEST(MailDelivery, ClientModeSendsOneMessageWithItsProgressAreas) {
-  TFakeOpener opener;
-  opener.files[u"/tmp/report.qbr"] = std::string(300, 'r');
+  kelvane::TMemoryFileSystem files;
+  files.Add(u"/tmp/report.qbr", std::string(300, 'r'));
+  files.Add(u"huge", "");  // far larger than 4 GiB, and unreadable
+  files.claimedSizes[u"huge"] = 100ULL << 30;
   TFakeNetwork network;
   network.rcpts = 2;
-  TMailServices services{network.Factory(), nullptr, &opener, "pc", {}};
+  TMailServices services{network.Factory(), nullptr, &files, "pc", {}};
   TSmtpServer relay;
   relay.host = "relay.test";
   relay.port = 2525;
@@ -105,10 +59,10 @@ TEST(MailDelivery, ClientModeSendsOneMessageWithItsProgressAreas) {
                {u"bugreport.qbr", u"gone.txt", u"huge.bin"}};
   TSmtpModuleOptions options;
   options.mailFromOverride = u"override@k.test";
-  TRecordingProgress progress;
+  TRecordingProgressAlert progress;
   // The huge file cannot be read: the message is dropped, never ended.
   EXPECT_FALSE(SendMailToRecipients(job, u"a@x.test; b@y.test", &progress, options, services));
-  const std::vector<TArea> expected = {{u"PrepAttMsg", 500},        {u"ConnMsg", 500},
+  const std::vector<TRecordedArea> expected = {{u"PrepAttMsg", 500},        {u"ConnMsg", 500},
                                        {u"SendMailMsg", 100},       {u"SendAttMsg", 300 / 16},
                                        {u"SendAttMsg", 6710886400}, {u"SendFinalMsg", 1000}};
   EXPECT_EQ(progress.areas, expected);
@@ -127,8 +81,8 @@ TEST(MailDelivery, ClientModeSendsOneMessageWithItsProgressAreas) {
 }
 
 TEST(MailDelivery, ServerModeLooksUpAndMailsEachRecipient) {
-  TFakeOpener opener;
-  opener.files[u"a.txt"] = "abc";
+  kelvane::TMemoryFileSystem files;
+  files.Add(u"a.txt", "abc");
   TFakeNetwork network;
   network.refuse = {true, false};
   std::vector<std::u16string> lookedUp;
@@ -137,9 +91,9 @@ TEST(MailDelivery, ServerModeLooksUpAndMailsEachRecipient) {
                            lookedUp.push_back(r);
                            return r == u"a@x.test" ? "mx.x.test" : "mx.y.test";
                          },
-                         &opener, "pc", {}};
+                         &files, "pc", {}};
   TMailJob job{TSmtpServer{}, u"", u"", u"S", u"B", {u"a.txt"}, {u"a.txt"}};
-  TRecordingProgress progress;
+  TRecordingProgressAlert progress;
   TSmtpModuleOptions options;
   options.serverModePort = 2525;
   EXPECT_TRUE(SendMailToRecipients(job, u"a@x.test; b@y.test", &progress, options, services));

@@ -204,7 +204,7 @@ bool TSmtp::SendMail(std::u16string_view from, std::u16string_view recipients, s
   return SendData(HeadAndTextPart(head));
 }
 
-bool TSmtp::SendFile(IAttachmentSource& file, std::u16string_view sendAsName, IProgressAlert* progress) {
+bool TSmtp::SendFile(kelvane::IFileReader& file, std::u16string_view sendAsName, IProgressAlert* progress) {
   const TAreaDoneOnExit areaDone(progress);
   if (!finalNeeded_ || finalDone_ || aborted_ || !connected_) return false;
   const auto partHead = AttachmentPartHead(sendAsName, options_.alwaysUtf8);

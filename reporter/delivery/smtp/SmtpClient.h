@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/files/FileSystem.h"
 #include "reporter/delivery/mime/DotStuffing.h"
-#include "reporter/delivery/smtp/AttachmentSource.h"
 #include "reporter/delivery/transport/Transport.h"
 
 namespace ruvex {
@@ -52,7 +52,7 @@ class TSmtp {
   bool SendMail(std::u16string_view from, std::u16string_view recipients, std::u16string_view subject,
                 std::u16string_view body, std::u16string_view replyTo);
   // One attachment part; progress (may be null) follows it per chunk.
-  bool SendFile(IAttachmentSource& file, std::u16string_view sendAsName, IProgressAlert* progress);
+  bool SendFile(kelvane::IFileReader& file, std::u16string_view sendAsName, IProgressAlert* progress);
   // Ends the data and quits; true when the server took the message.
   bool Finalize();
   // A started but unfinished message is dropped with the connection, never

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "common/files/MemoryFileSystem.h"
 #include "reporter/delivery/transport/ScriptedStream.h"
 
 namespace ruvex {
@@ -45,8 +46,10 @@ void RunDialogue(TRun& run, const TSmtpServer& server = PlainServer(), std::u16s
   TSmtp smtp(run.stream, options);
   run.opened = smtp.Open(server);
   run.mailed = run.opened && smtp.SendMail(u"Reporter <r@kelvane.test>", u"a@x.test", u"Subject", body, u"");
-  TMemoryAttachment file(attachment, failAfter);
-  run.filed = run.mailed && smtp.SendFile(file, u"report.txt", nullptr);
+  kelvane::TMemoryFileSystem files;
+  files.Add(u"report.txt", attachment);
+  files.readableBytes[u"report.txt"] = failAfter;
+  run.filed = run.mailed && smtp.SendFile(*files.OpenRead(u"report.txt"), u"report.txt", nullptr);
   run.finalized = run.filed && smtp.Finalize();
   smtp.Close();
   run.lastError = smtp.LastError();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "common/files/MemoryFileSystem.h"
 #include "reporter/delivery/smtp/SmtpClient.h"
 #include "reporter/delivery/smtp/SmtpReply.h"
 #include "reporter/delivery/transport/ScriptedStream.h"
@@ -29,10 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.heloName = "fuzz.test";
   {
     ruvex::TSmtp smtp(stream, options);
-    ruvex::TMemoryAttachment file(".\r\n.\r\n");
+    kelvane::TMemoryFileSystem files;
+    files.Add(u"f.txt", ".\r\n.\r\n");
+    const auto file = files.OpenRead(u"f.txt");
     if (smtp.Open({"mail.test", 0, u"user", u"pw", (size & 2) != 0, false}) &&
         smtp.SendMail(u"a@x.test", u"b@x.test, c@x.test", u"S", u".\r\nbody\r\n.", u"") &&
-        smtp.SendFile(file, u"f.txt", nullptr))
+        smtp.SendFile(*file, u"f.txt", nullptr))
       smtp.Finalize();
   }
   std::size_t ends = 0;

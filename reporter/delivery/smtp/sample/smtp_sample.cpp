@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "common/files/FileSystem.h"
+#include "common/files/MemoryFileSystem.h"
 #include "common/text/Utf.h"
 #include "reporter/delivery/smtp/SmtpClient.h"
 
@@ -26,7 +28,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 struct TAttachment {
-  std::unique_ptr<ruvex::TMemoryAttachment> source;
+  std::string path;
   std::u16string name;
 };
 
@@ -46,6 +48,7 @@ int main(int argc, char** argv) {
   options.timeout = ruvex::TMilliseconds(5000);
   std::u16string from = u"Kelvane Reporter <reporter@example.org>", to = u"support@example.org", subject, body, replyTo;
   std::vector<TAttachment> attachments;
+  kelvane::TMemoryFileSystem failing;
   for (int i = 3; i < argc; ++i) {
     const std::string arg = argv[i];
     auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : std::string(); };
@@ -60,10 +63,12 @@ int main(int argc, char** argv) {
     else if (arg == "--body-file") body = U16(ReadFile(next()));
     else if (arg == "--attach") {
       const std::string path = next();
-      attachments.push_back({std::make_unique<ruvex::TMemoryAttachment>(ReadFile(path)), U16(next())});
+      attachments.push_back({path, U16(next())});
     } else if (arg == "--fail-after" && !attachments.empty()) {
-      const std::string data = ReadFile(argv[i - 2]);
-      attachments.back().source = std::make_unique<ruvex::TMemoryAttachment>(data, std::strtoull(next().c_str(), nullptr, 10));
+      // The file's copy in memory stands for a disk that fails there.
+      const std::u16string path = U16(attachments.back().path);
+      failing.Add(path, ReadFile(attachments.back().path));
+      failing.readableBytes[path] = std::strtoull(next().c_str(), nullptr, 10);
     } else {
       std::fprintf(stderr, "unknown option %s\n", arg.c_str());
       return 2;
@@ -73,7 +78,12 @@ int main(int argc, char** argv) {
   const auto stream = ruvex::CreateTcpStream();
   ruvex::TSmtp smtp(*stream, options);
   bool ok = smtp.Open(server) && smtp.SendMail(from, to, subject, body, replyTo);
-  for (auto& attachment : attachments) ok = ok && smtp.SendFile(*attachment.source, attachment.name, nullptr);
+  for (const auto& attachment : attachments) {
+    const std::u16string path = U16(attachment.path);
+    kelvane::IFileSystem& files = failing.files.count(path) ? failing : kelvane::DefaultFileSystem();
+    const auto file = files.OpenRead(path);
+    ok = ok && file && smtp.SendFile(*file, attachment.name, nullptr);
+  }
   ok = ok && smtp.Finalize();
   smtp.Close();
   if (ok) {

@@ -6,7 +6,7 @@
 
 #include "common/text/Utf.h"
 #include "reporter/engines/trace/support/TraceDemo.h"
-#include "reporter/ui/ProgressAlert.h"
+#include "reporter/ui/RecordingProgressAlert.h"
 
 namespace ruvex {
 namespace {
@@ -338,19 +338,8 @@ TEST_F(TTraceFixture, PointerWidthIsAParameter) {
   EXPECT_EQ(Addresses(), (std::vector<Address>{kDemoBase + 0x102D, kDemoBase + 0x1013, kDemoBase + 0x1003}));
 }
 
-class TRecordingAlert : public TProgressAlertBase {
- public:
-  TRecordingAlert() : TProgressAlertBase(u"trace") {}
-  std::vector<int> positions;
-  void SetPosition(int perMille) override { positions.push_back(perMille); }
-  void ProcessMessages() override {}
-  bool Show(kelvane::TWindowHandle, bool) override { return false; }
-  void Close() override {}
-  kelvane::TWindowHandle WindowHandle() override { return {}; }
-};
-
 TEST_F(TTraceFixture, ProgressRunsFromZeroToAThousand) {
-  TRecordingAlert alert;
+  TRecordingProgressAlert alert;
   request.progress = &alert;
   Trace();
   const std::vector<int>& p = alert.positions;
