@@ -245,7 +245,10 @@ class TAnalyser {
     // The runtime is reached by call or, as compilers emit it for exception
     // frames, by jmp.
     if (target) {
-      if (target == rt.halt0 || target == rt.cxxThrowException) stop = true;
+      // Also through an import thunk: the usual way into another module.
+      const Address through = JumpTargetAt(target);
+      const auto noReturn = [&](Address routine) { return routine && (target == routine || through == routine); };
+      if (noReturn(rt.halt0) || noReturn(rt.cxxThrowException)) stop = true;
       if (target == rt.handleAnyException) AddHandlerArea(info.nextAddr);
       if (target == rt.handleFinally) FinallyHandler(info);
       if (target == rt.handleOnException) {
@@ -384,6 +387,14 @@ class TAnalyser {
     TInstrInfo jump = DecodeInstr(memory_, target);
     if (jump.valid && jump.isJump && jump.targetAddr && options_.isExport(jump.targetAddr)) return jump.targetAddr;
     return target;
+  }
+
+  // Where the jump at `a` leads; 0 when no jump with a known target is there.
+  Address JumpTargetAt(Address a) const {
+    std::uint8_t first = 0;
+    if (!memory_.ReadValue(a, first) || (first != kOpJmpRel32 && first != kOpJmpRel8 && first != kOpGroup5)) return 0;
+    const TInstrInfo jump = DecodeInstr(memory_, a);
+    return jump.valid && jump.isJump ? jump.targetAddr : 0;
   }
 
   void RecordUnknown(const TInstrInfo& info) {

@@ -236,6 +236,20 @@ TEST(ParseFunction, FarCallsAndTheTerminationRoutine) {
   EXPECT_EQ(f.CodeLen, 5);
 }
 
+TEST(ParseFunction, TheTerminationRoutineThroughAnImportThunk) {
+  TParseOptions options;
+  options.runtime.halt0 = 0x77005000;
+  TBufferMemory code = Code({
+      {0x00, {0xE8, 0xFB, 0x00, 0x00, 0x00}},              // call $401100
+      {0x05, {0x0F, 0x0A}},                                // never reached: invalid bytes
+      {0x100, {0xFF, 0x25, 0x80, 0x11, 0x40, 0x00}},       // jmp dword ptr [$401180]
+      {0x180, {0x00, 0x50, 0x00, 0x77}},                   // the import: $77005000
+  });
+  TFunctionInfo f = ParseFunction(code, kBase, options);
+  ASSERT_TRUE(f.IsValid) << std::hex << f.LastErrorAddr;
+  EXPECT_EQ(f.CodeLen, 5);
+}
+
 TEST(ParseFunction, LoopBackIntoTheAreaBeingDecoded) {
   // mov eax, edx; loop: add eax, 1; cmp byte ptr [eax], 0; jnz loop; sub eax, edx; ret
   TBufferMemory code = Code({{0x00, {0x8B, 0xC2, 0x83, 0xC0, 0x01, 0x80, 0x38, 0x00, 0x75, 0xF8, 0x2B, 0xC2, 0xC3}}});

@@ -47,6 +47,20 @@ class TProcessTraceHost : public ITraceHost {
     // The symbol cache finds a module by any address inside it.
     return LookupModuleSymbols(module);
   }
+  void BeginSymbolTrace() override {
+    if (TSymbolCache* cache = ProcessSymbolCache()) cache->BeginTrace();
+  }
+
+  // The C runtime the reporter is linked with: its termination routine and
+  // the C++ throw never return to their caller.
+  TRuntimeRoutines OwnRuntimeRoutines() const override {
+    TRuntimeRoutines r;
+    if (HMODULE crt = GetModuleHandleW(L"msvcrt.dll")) {
+      r.halt0 = reinterpret_cast<std::uintptr_t>(GetProcAddress(crt, "exit"));
+      r.cxxThrowException = reinterpret_cast<std::uintptr_t>(GetProcAddress(crt, "_CxxThrowException"));
+    }
+    return r;
+  }
 
   Address OwnModule() const override {
     HMODULE self = nullptr;
