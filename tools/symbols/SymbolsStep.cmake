@@ -43,10 +43,12 @@ function(ruvex_symbols_step target)
   if(S_STRIP_DEBUG)
     set(strip_debug COMMAND ${CMAKE_OBJCOPY} --strip-debug ${image})
   endif()
+  # The tables in between stay in the build folder, not beside the program.
+  set(tables ${CMAKE_CURRENT_BINARY_DIR}/${target})
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND sh -c "\"$0\" -t \"$1\" > \"$1.symbols\" && \"$0\" --dwarf=decodedline \"$1\" > \"$1.lines\""
-            ${CMAKE_OBJDUMP} ${image}
-    COMMAND ${tool} --image ${image} --symbols ${image}.symbols --lines ${image}.lines
+    COMMAND sh -c "\"$0\" -t \"$1\" > \"$2.symbols\" && \"$0\" --dwarf=decodedline \"$1\" > \"$2.lines\""
+            ${CMAKE_OBJDUMP} ${image} ${tables}
+    COMMAND ${tool} --image ${image} --symbols ${tables}.symbols --lines ${tables}.lines
             --ruvex $<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.ruvex
     ${strip_debug}
     VERBATIM)

@@ -246,7 +246,7 @@ class TAnalyser {
     // frames, by jmp.
     if (target) {
       // Also through an import thunk: the usual way into another module.
-      const Address through = JumpTargetAt(target);
+      const Address through = rt.halt0 || rt.cxxThrowException ? JumpTargetAt(target) : 0;
       const auto noReturn = [&](Address routine) { return routine && (target == routine || through == routine); };
       if (noReturn(rt.halt0) || noReturn(rt.cxxThrowException)) stop = true;
       if (target == rt.handleAnyException) AddHandlerArea(info.nextAddr);
@@ -381,12 +381,8 @@ class TAnalyser {
 
   Address LookThroughThunk(Address target) const {
     if (!options_.isExport || options_.isExport(target)) return target;
-    std::uint8_t first = 0;
-    if (!memory_.ReadValue(target, first) || (first != kOpJmpRel32 && first != kOpJmpRel8 && first != kOpGroup5))
-      return target;
-    TInstrInfo jump = DecodeInstr(memory_, target);
-    if (jump.valid && jump.isJump && jump.targetAddr && options_.isExport(jump.targetAddr)) return jump.targetAddr;
-    return target;
+    const Address next = JumpTargetAt(target);
+    return next && options_.isExport(next) ? next : target;
   }
 
   // Where the jump at `a` leads; 0 when no jump with a known target is there.
