@@ -29,7 +29,9 @@ TEST(ModuleListSnapshot, ListsOnceAndAnswersLikeTheSource) {
     const std::optional<ModuleEntry> expected = source.IModuleList::ModuleAt(a);
     const std::optional<ModuleEntry> got = snapshot.ModuleAt(a);
     ASSERT_EQ(expected.has_value(), got.has_value());
-    if (got) EXPECT_EQ(expected->fileName, got->fileName);
+    if (got) {
+      EXPECT_EQ(expected->fileName, got->fileName);
+    }
   }
   EXPECT_EQ(1 + 8, source.listed);  // only the direct questions above
   EXPECT_EQ(3u, snapshot.Modules().size());
