@@ -3,8 +3,8 @@
 # through ruvex-symbols into a ".ruvex" file beside it. In a cross build the
 # tool runs under the test emulator (wine64 for the win64 preset); without
 # one (win32) the build machine's own tool is built in the native preset's
-# tree and run instead. STRIP_DEBUG then drops the debug information from
-# the image: the ".ruvex" file carries what reports need of it.
+# tree and run instead. STRIP_DEBUG then drops the DWARF sections from the
+# image: the ".ruvex" file carries what reports need of them.
 include_guard(GLOBAL)
 
 set(KELVANE_HOST_TOOLS_DIR ${CMAKE_SOURCE_DIR}/build/native
@@ -41,7 +41,8 @@ function(ruvex_symbols_step target)
   set(image $<TARGET_FILE:${target}>)
   set(strip_debug "")
   if(S_STRIP_DEBUG)
-    set(strip_debug COMMAND ${CMAKE_OBJCOPY} --strip-debug ${image})
+    # Only the DWARF sections: the symbol table with its file records stays.
+    set(strip_debug COMMAND ${CMAKE_OBJCOPY} --remove-section=.debug_* ${image})
   endif()
   # The tables in between stay in the build folder, not beside the program.
   set(tables ${CMAKE_CURRENT_BINARY_DIR}/${target})

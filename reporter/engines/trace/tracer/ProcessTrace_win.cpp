@@ -51,14 +51,15 @@ class TProcessTraceHost : public ITraceHost {
     if (TSymbolCache* cache = ProcessSymbolCache()) cache->BeginTrace();
   }
 
-  // The C runtime the reporter is linked with: its termination routine and
-  // the C++ throw never return to their caller.
+  // The C runtime the reporter is linked with (the universal one, else the
+  // classic one): its termination routine and the C++ throw never return.
   TRuntimeRoutines OwnRuntimeRoutines() const override {
     TRuntimeRoutines r;
-    if (HMODULE crt = GetModuleHandleW(L"msvcrt.dll")) {
-      r.halt0 = reinterpret_cast<std::uintptr_t>(GetProcAddress(crt, "exit"));
-      r.cxxThrowException = reinterpret_cast<std::uintptr_t>(GetProcAddress(crt, "_CxxThrowException"));
-    }
+    for (const wchar_t* crt : {L"ucrtbase.dll", L"msvcrt.dll"})
+      if (HMODULE m = GetModuleHandleW(crt); m && !r.halt0)
+        r.halt0 = reinterpret_cast<std::uintptr_t>(GetProcAddress(m, "exit"));
+    if (HMODULE msvcrt = GetModuleHandleW(L"msvcrt.dll"))
+      r.cxxThrowException = reinterpret_cast<std::uintptr_t>(GetProcAddress(msvcrt, "_CxxThrowException"));
     return r;
   }
 
