@@ -2,7 +2,9 @@
 
 #include <atomic>
 
+#include "reporter/core/settings/MinDebugInfo.h"
 #include "reporter/core/startup/RestartHandover_win.h"
+#include "reporter/engines/symbols/sources/SymbolCache.h"
 #include "reporter/core/startup/TempFolder_win.h"
 
 namespace ruvex {
@@ -34,6 +36,10 @@ TReporterStartup::TReporterStartup() {
   startTimeMs_ = PerformanceCounterMs();
   ResolveThreadFunctions();
   ResolveMainSettings();
+  // Symbol lookups learn from each module's own block which separately kept
+  // symbol file names its minimal embedded data.
+  SetProcessMinDebugInfoSource(
+      [this](Address module) { return ModuleMinDebugInfo(host_, ModuleHandle(static_cast<std::uintptr_t>(module))); });
   auto main = environment_.MainSettings();
   if (main) {
     OpenThreadRegistry();
@@ -49,6 +55,7 @@ TReporterStartup::TReporterStartup() {
 // The shut-down, in reverse order; nothing in it may escape.
 TReporterStartup::~TReporterStartup() {
   gCurrent.store(nullptr);
+  SetProcessMinDebugInfoSource(nullptr);
   registry_.reset();
   environment_.SetMainSettings(nullptr);
   faultRepModule_.Reset();

@@ -55,7 +55,7 @@ class IModuleList {
   virtual ~IModuleList() = default;
   virtual std::vector<ModuleEntry> Modules() const = 0;
 
-  std::optional<ModuleEntry> ModuleAt(Address address) const {
+  virtual std::optional<ModuleEntry> ModuleAt(Address address) const {
     for (const ModuleEntry& m : Modules())
       if (m.Contains(address)) return m;
     return std::nullopt;

@@ -100,7 +100,7 @@ class TListing {
     if (area.AreaBegin == f_.EntryPoint) {
       if (fallsThrough && o_.format) AddressOnly(area.AreaBegin);
       Add(area.AreaBegin, u" " + Padded(u"public " + entryLabel_ + u":", kLabelWidth) + u"  ; function entry point");
-    } else if (o_.format && area.JumpTarget) {
+    } else if (o_.format && (area.JumpTarget || area.HandlerEntry)) {
       if (fallsThrough) AddressOnly(area.AreaBegin);
       Add(area.AreaBegin, Ascii(" loc_" + HexLower(area.AreaBegin) + ":"));
     }
@@ -121,7 +121,10 @@ class TListing {
     }
   }
 
-  static bool IsExit(const TInstrInfo& i) { return IsReturn(i.opcodeWord) || IsUnconditionalJump(i); }
+  // ud2 raises at once: like a return, nothing after it runs.
+  static bool IsExit(const TInstrInfo& i) {
+    return IsReturn(i.opcodeWord) || IsUnconditionalJump(i) || i.opcodeWord == kOpUd2;
+  }
 
   bool ToRuntimeHandler(const TInstrInfo& i) const {
     const TRuntimeRoutines& rt = o_.parse.runtime;
@@ -194,6 +197,7 @@ class TListing {
     if (!reference && exception_) reference = o_.names.lineAt(exception_) * kLineDigitsReserve;
     if (!reference) return;
     const std::size_t digits = std::to_string(reference).size();
+    lineColumnWidth_ = digits + 1;
     unsigned last = 0;
     for (TLine& l : lines_) {
       const unsigned line = o_.names.lineAt(l.address);
@@ -217,7 +221,9 @@ class TListing {
       std::u16string text = Ascii(HexLower(l.address, kInstrAddressDigits)) + l.text;
       if (!marked && l.instrEnd && exception_ >= l.address && exception_ < l.instrEnd) {
         marked = i;
-        if (text.size() > kMarkerColumn) text[kMarkerColumn] = u'>';
+        // Behind the line-number column, so that no digit is lost.
+        const std::size_t column = kMarkerColumn + lineColumnWidth_;
+        if (text.size() > column) text[column] = u'>';
       }
       out.push_back(text);
     }
@@ -258,6 +264,7 @@ class TListing {
   std::u16string entryLabel_;
   bool previousFallsThrough_ = false;
   bool separatorOpen_ = false;
+  std::size_t lineColumnWidth_ = 0;  // the line numbers and their blank; 0 without
 };
 
 }  // namespace

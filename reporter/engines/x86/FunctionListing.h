@@ -11,6 +11,8 @@ namespace ruvex {
 struct TListingOptions {
   bool format = true;      // labels before jump targets, separators after exits
   unsigned lineLimit = 0;  // lines kept before and after the exception line; 0 = all
+  // Both module lists are asked for every instruction: in a running
+  // process, give them the report's TModuleListSnapshot.
   TCodeNames names;
   TParseOptions parse;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "common/text/Utf.h"
@@ -59,11 +60,46 @@ TEST(FunctionListing, NamesLineNumbersAndUndecodableFunctions) {
   EXPECT_EQ(lines[0], "00401000 41 public Unit1.Run:                ; function entry point");
   EXPECT_EQ(lines[1], "00401000      push    ebp");
   EXPECT_EQ(lines[3], "00401003 42   pop     ebp");
+  // The marker of an exception that starts a numbered line keeps the number.
+  lines = Lines(FunctionListing(code, kBase, kBase + 3, options));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[3], "00401003 42 > pop     ebp");
+  lines = Lines(FunctionListing(code, kBase, kBase + 1, options));
+  EXPECT_EQ(lines[2], "00401001    > mov     ebp, esp");
 
   TBufferMemory invalid(kBase, {0x0F, 0x0A});
   TFunctionInfo info;
   EXPECT_TRUE(FunctionListing(invalid, kBase, 0, {}, &info).empty());
   EXPECT_FALSE(info.IsValid);
+}
+
+TEST(FunctionListing, HandlerAreasAreLabelledAndUd2IsAnExit) {
+  // An exception frame whose handler jumps to the typed-except routine;
+  // its table names the handler at $401040.
+  std::vector<std::uint8_t> bytes(0x200, 0xCC);
+  auto put = [&](unsigned at, std::vector<std::uint8_t> piece) { std::copy(piece.begin(), piece.end(), bytes.begin() + at); };
+  put(0x00, {0x33, 0xC0});                    // xor eax, eax
+  put(0x02, {0x68, 0x20, 0x10, 0x40, 0x00});  // push $401020
+  put(0x07, {0x64, 0xFF, 0x30});              // push dword ptr fs:[eax]
+  put(0x0A, {0x85, 0xC0, 0x75, 0x02});        // test eax, eax; jnz $401010
+  put(0x0E, {0x0F, 0x0B});                    // ud2
+  put(0x10, {0xC3});
+  put(0x20, {0xE9, 0x5B, 0x01, 0x00, 0x00});  // jmp $401180 (typed handler)
+  put(0x25, {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 0x10, 0x40, 0x00});
+  put(0x40, {0xC3});
+  put(0x180, {0xC3});
+  TBufferMemory code(kBase, bytes);
+  TListingOptions options;
+  options.parse.runtime.handleOnException = 0x401180;
+  const std::vector<std::string> lines = Lines(FunctionListing(code, kBase, 0, options));
+  auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+  EXPECT_TRUE(has("00401020 loc_401020:"));
+  EXPECT_TRUE(has("00401029  else   loc_401040"));
+  EXPECT_TRUE(has("00401040 loc_401040:"));
+  const auto ud2 = std::find(lines.begin(), lines.end(), "0040100e   ud2");
+  ASSERT_NE(ud2, lines.end());
+  ASSERT_LT(ud2 + 2, lines.end());
+  EXPECT_EQ(*(ud2 + 2), "0040100e ; ---------------------------------------------------------");
 }
 
 TEST(FunctionListing, LineLimitAroundTheExceptionLine) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <optional>
 
 #include "reporter/engines/pe/headers/CodeRange.h"
@@ -104,9 +105,10 @@ class TAnalyser {
       TRegisters state = area->Registers;
       TInstrInfo info = DecodeInstr(memory_, u.CodeAddr1, &state);
       if (!info.valid || !info.targetAddr) continue;
-      const std::size_t before = f_.CodeAreas.size();
       if (!HandleBranch(info, f_.CodeAreas[area - f_.CodeAreas.data()].Registers)) continue;
-      if (FirstUndecoded() || f_.CodeAreas.size() != before) return FirstUndecoded().has_value();
+      // A target inside decoded code only splits an area: the other
+      // unresolved branches still deserve their second look.
+      if (FirstUndecoded()) return true;
     }
     return false;
   }
@@ -168,6 +170,11 @@ class TAnalyser {
     Address addr = f_.CodeAreas[index].AreaBegin;
     TRegisters state = f_.CodeAreas[index].Registers;
     TPatterns patterns;
+    // Fall-through from an area that a register change closed: the value
+    // it moved into eax is the C++ descriptor of a frame handler call.
+    if (const auto carried = eaxImmediateCarried_.find(f_.CodeAreas[index].AreaBegin);
+        carried != eaxImmediateCarried_.end())
+      patterns.lastEaxImmediate = carried->second;
     for (;;) {
       if (++decoded_ > options_.maxInstructions) return FailAt(addr);
       const TRegisters before = state;
@@ -185,6 +192,7 @@ class TAnalyser {
       if (stop || !RangeHolds(info.nextAddr)) return true;
       if (state != before) {
         AddArea(info.nextAddr, state, 0, false);
+        if (patterns.lastEaxImmediate) eaxImmediateCarried_[info.nextAddr] = patterns.lastEaxImmediate;
         return !failed_;
       }
       if (AreaStartsAt(info.nextAddr, index)) return true;
@@ -214,7 +222,7 @@ class TAnalyser {
                           d.mod == kModPlainMemory &&
                           ((d.length == kPushFsBaseLength && !d.hasSib && d.base >= 0 && state[d.base] == 0) ||
                            (d.length == kPushFsAbsoluteLength && d.base < 0 && d.displacement == 0));
-      if (pushFs) AddArea(p.handler, TRegisters{}, 0, false);
+      if (pushFs && RangeHolds(p.handler)) AddHandlerArea(p.handler);
       p.handler = 0;
     }
     if (op == kOpPushImm32 && d.length == kPushImm32Length) {
@@ -237,8 +245,11 @@ class TAnalyser {
     // The runtime is reached by call or, as compilers emit it for exception
     // frames, by jmp.
     if (target) {
-      if (target == rt.halt0 || target == rt.cxxThrowException) stop = true;
-      if (target == rt.handleAnyException) AddArea(info.nextAddr, TRegisters{}, 0, false);
+      // Also through an import thunk: the usual way into another module.
+      const Address through = rt.halt0 || rt.cxxThrowException ? JumpTargetAt(target) : 0;
+      const auto noReturn = [&](Address routine) { return routine && (target == routine || through == routine); };
+      if (noReturn(rt.halt0) || noReturn(rt.cxxThrowException)) stop = true;
+      if (target == rt.handleAnyException) AddHandlerArea(info.nextAddr);
       if (target == rt.handleFinally) FinallyHandler(info);
       if (target == rt.handleOnException) {
         OnExceptTable(info.nextAddr);
@@ -286,7 +297,7 @@ class TAnalyser {
   }
 
   void FinallyHandler(const TInstrInfo& call) {
-    AddArea(call.nextAddr, TRegisters{}, 0, false);
+    AddHandlerArea(call.nextAddr);
     TInstrInfo back = DecodeInstr(memory_, call.nextAddr);
     if (!back.valid || !back.isJump || !back.targetAddr || back.targetAddr >= call.nextAddr ||
         back.targetAddr < f_.EntryPoint - std::min<Address>(f_.EntryPoint, kFinallyReach))
@@ -297,7 +308,7 @@ class TAnalyser {
     std::uint32_t pushed = 0;
     if (memory_.ReadValue(pushAt, push) && push == kOpPushImm32 && memory_.ReadValue(pushAt + 1, pushed) &&
         RangeHolds(pushed))
-      AddArea(pushed, TRegisters{}, 0, false);
+      AddHandlerArea(pushed);
   }
 
   void OnExceptTable(Address table) {
@@ -312,7 +323,7 @@ class TAnalyser {
     }
     AddTable(table, table + kOnExceptEntrySize * count + kOnExceptCountSize - 1, false);
     for (Address h : handlers)
-      if (RangeHolds(h)) AddArea(h, TRegisters{}, 0, false);
+      if (RangeHolds(h)) AddHandlerArea(h);
   }
 
   void CxxDescriptor(Address descriptor) {
@@ -321,12 +332,12 @@ class TAnalyser {
     std::uint32_t handler = 0;
     if (kind < std::size(kCxxHandlerOffsetByKind) &&
         memory_.ReadValue(descriptor + kCxxHandlerOffsetByKind[kind], handler) && RangeHolds(handler))
-      AddArea(handler, TRegisters{}, 0, false);
+      AddHandlerArea(handler);
     std::uint32_t list = 0;
     if (kind == kCxxKindHandlerList && memory_.ReadValue(descriptor + kCxxHandlerListOffset, list))
       for (unsigned i = 0; i < options_.maxTableEntries; ++i) {
         if (!memory_.ReadValue(list + kCxxListFirstHandler + kCxxListStride * i, handler) || handler == 0) break;
-        if (RangeHolds(handler)) AddArea(handler, TRegisters{}, 0, false);
+        if (RangeHolds(handler)) AddHandlerArea(handler);
       }
   }
 
@@ -342,6 +353,11 @@ class TAnalyser {
     const bool far = info.isCall || (info.targetWidth == kFullTargetWidth && !RangeHolds(t)) || handler || !RangeHolds(t);
     if (far) {
       AddFarCall(info, handler);
+      // The dispatcher comes back into the program through the system: the
+      // call is known, yet where it leads is not.
+      if (info.isCall && options_.messageDispatch &&
+          (t == options_.messageDispatch || LookThroughThunk(t) == options_.messageDispatch))
+        RecordUnknown(info);
       return true;
     }
     AddArea(t, info.isCall ? TRegisters{} : state, info.instrAddr, true);
@@ -365,12 +381,16 @@ class TAnalyser {
 
   Address LookThroughThunk(Address target) const {
     if (!options_.isExport || options_.isExport(target)) return target;
+    const Address next = JumpTargetAt(target);
+    return next && options_.isExport(next) ? next : target;
+  }
+
+  // Where the jump at `a` leads; 0 when no jump with a known target is there.
+  Address JumpTargetAt(Address a) const {
     std::uint8_t first = 0;
-    if (!memory_.ReadValue(target, first) || (first != kOpJmpRel32 && first != kOpJmpRel8 && first != kOpGroup5))
-      return target;
-    TInstrInfo jump = DecodeInstr(memory_, target);
-    if (jump.valid && jump.isJump && jump.targetAddr && options_.isExport(jump.targetAddr)) return jump.targetAddr;
-    return target;
+    if (!memory_.ReadValue(a, first) || (first != kOpJmpRel32 && first != kOpJmpRel8 && first != kOpGroup5)) return 0;
+    const TInstrInfo jump = DecodeInstr(memory_, a);
+    return jump.valid && jump.isJump ? jump.targetAddr : 0;
   }
 
   void RecordUnknown(const TInstrInfo& info) {
@@ -431,6 +451,14 @@ class TAnalyser {
     fresh.Registers = state;
     fresh.JumpTarget = jumpTarget;
     Append(fresh);
+  }
+
+  // Code the runtime enters: it starts without known registers and carries
+  // a label, since handler tables and frames name it.
+  void AddHandlerArea(Address a) {
+    AddArea(a, TRegisters{}, 0, false);
+    for (TCodeArea& area : f_.CodeAreas)
+      if (area.AreaBegin == a && !area.CaseBlock && !area.OnExceptBlock) area.HandlerEntry = true;
   }
 
   bool IsInstructionBoundary(const TCodeArea& area, Address a) const {
@@ -509,6 +537,7 @@ class TAnalyser {
   bool failed_ = false;
   static constexpr std::size_t kNone = ~std::size_t{0};
   std::size_t current_ = kNone;  // the area being decoded
+  std::map<Address, Address> eaxImmediateCarried_;  // area start -> eax immediate of the area before
 };
 
 }  // namespace

@@ -20,6 +20,7 @@ struct TCodeArea {
   Address CalledFrom = 0;    // the jump that leads here; 0 for fall-through and entry
   TRegisters Registers{};    // state at the area's start
   bool JumpTarget = false;   // some branch of the function leads here
+  bool HandlerEntry = false; // the runtime enters here: an exception or finally handler
 };
 
 // The tables that CaseBlock and OnExceptBlock areas hold. A jump table is
@@ -83,6 +84,9 @@ struct TParseOptions {
   // Whether an address is an export of a module; import thunks are looked
   // through to it.
   std::function<bool(Address)> isExport;
+  // A message dispatcher whose calls come back into the program from the
+  // system: they are recorded as calls to an unknown place; 0 for none.
+  Address messageDispatch = 0;
   // Bounds against hostile or runaway code.
   unsigned maxAreas = 4096;
   unsigned maxInstructions = 65536;

@@ -91,9 +91,101 @@ TEST(ParseFunction, ExceptionFrameAndTypedHandlerTable) {
   EXPECT_TRUE(table->OnExceptBlock);
   EXPECT_EQ(table->AreaEnd, 0x401030u);
   ASSERT_NE(AreaAt(f, 0x401040), nullptr);
+  // The runtime enters both: the frame's handler and the table's.
+  EXPECT_TRUE(AreaAt(f, 0x401020)->HandlerEntry);
+  EXPECT_TRUE(AreaAt(f, 0x401040)->HandlerEntry);
+  EXPECT_FALSE(AreaAt(f, kBase)->HandlerEntry);
   ASSERT_EQ(f.FarCalls.size(), 1u);
   EXPECT_TRUE(f.FarCalls[0].RuntimeHandler);
   EXPECT_EQ(f.FarCalls[0].Target, 0x401180u);
+}
+
+TEST(ParseFunction, FrameHandlerOutsideTheModuleIsNotFollowed) {
+  TBufferMemory code = Code({
+      {0x00, {0x33, 0xC0}},                          // xor eax, eax
+      {0x02, {0x68, 0x00, 0x00, 0x50, 0x00}},        // push $500000: no code of this module
+      {0x07, {0x64, 0xFF, 0x30}},                    // push dword ptr fs:[eax]
+      {0x0A, {0x64, 0x89, 0x20}},                    // mov fs:[eax], esp
+      {0x0D, {0xC3}},
+  });
+  TFunctionInfo f = ParseFunction(code, kBase);
+  ASSERT_TRUE(f.IsValid) << std::hex << f.LastErrorAddr;
+  EXPECT_EQ(f.CodeAreas.size(), 1u);
+  EXPECT_EQ(f.CodeLen, 0x0E);
+}
+
+// The frame handler stub of C++ code: mov eax, descriptor; jmp to the
+// C++ exception-handling routine. The descriptor's kind says where its
+// handlers are.
+TEST(ParseFunction, CxxDescriptorBeforeTheFrameHandlerGivesHandlerAreas) {
+  constexpr Address kFrameHandler = 0x77001000;
+  TParseOptions options;
+  options.runtime.cxxFrameHandler = kFrameHandler;
+  struct TCase {
+    std::uint16_t kind;
+    std::map<unsigned, std::vector<std::uint8_t>> descriptor;  // pieces of the data at $401100
+  };
+  const TCase cases[] = {
+      {0, {{0x10A, {0x00, 0x00, 0x60, 0x10, 0x40, 0x00}}}},                          // kind 0: pointer at 12
+      {1, {{0x10A, {0x01, 0x00}}, {0x110, {0x60, 0x10, 0x40, 0x00}}}},               // kind 1: pointer at 16
+      {3, {{0x10A, {0x03, 0x00, 0x40, 0x11, 0x40, 0x00}},                            // kind 3: list at $401140
+           {0x148, {0x60, 0x10, 0x40, 0x00}}, {0x15C, {0x70, 0x10, 0x40, 0x00}}}},   // two handlers, then 0
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.kind);
+    std::map<unsigned, std::vector<std::uint8_t>> pieces = c.descriptor;
+    pieces[0x00] = {0xB8, 0x00, 0x11, 0x40, 0x00};  // mov eax, $401100
+    pieces[0x05] = {0xE9, 0xF6, 0xFF, 0xBF, 0x76};  // jmp $77001000
+    pieces[0x60] = {0xC3};
+    pieces[0x70] = {0xC3};
+    pieces[0x170] = {0, 0, 0, 0};
+    TBufferMemory code = Code(pieces);
+    TFunctionInfo f = ParseFunction(code, kBase, options);
+    ASSERT_TRUE(f.IsValid) << std::hex << f.LastErrorAddr;
+    ASSERT_NE(AreaAt(f, 0x401060), nullptr);
+    EXPECT_TRUE(AreaAt(f, 0x401060)->HandlerEntry);
+    EXPECT_EQ(AreaAt(f, 0x401070) != nullptr, c.kind == 3);
+  }
+}
+
+TEST(ParseFunction, EveryUnknownTargetIsRevisited) {
+  // Two unresolved jumps; a later branch into each knows the register it
+  // uses. The last one leads into decoded code, the first to new code.
+  TBufferMemory code = Code({
+      {0x00, {0x90}},                          // nop
+      {0x01, {0x74, 0x02}},                    // jz $401005
+      {0x03, {0xFF, 0xE0}},                    // jmp eax
+      {0x05, {0x74, 0x02}},                    // jz $401009
+      {0x07, {0xFF, 0xE1}},                    // jmp ecx
+      {0x09, {0xB8, 0x20, 0x10, 0x40, 0x00}},  // mov eax, $401020
+      {0x0E, {0x74, 0x02}},                    // jz $401012
+      {0x10, {0xEB, 0xF1}},                    // jmp $401003, eax known
+      {0x12, {0xB9, 0x01, 0x10, 0x40, 0x00}},  // mov ecx, $401001
+      {0x17, {0xEB, 0xEE}},                    // jmp $401007, ecx known
+      {0x20, {0xC3}},
+  });
+  TFunctionInfo f = ParseFunction(code, kBase);
+  ASSERT_TRUE(f.IsValid) << std::hex << f.LastErrorAddr;
+  ASSERT_NE(AreaAt(f, 0x401001), nullptr);  // jmp ecx split the entry area
+  EXPECT_NE(AreaAt(f, 0x401020), nullptr);  // jmp eax, revisited after it
+  EXPECT_TRUE(f.UnknownTargets.empty());
+}
+
+TEST(ParseFunction, CallsOfTheMessageDispatcherLeadToAnUnknownPlace) {
+  TParseOptions options;
+  options.messageDispatch = 0x77002000;
+  TBufferMemory code = Code({
+      {0x00, {0xE8, 0xFB, 0x0F, 0xC0, 0x76}},  // call $77002000
+      {0x05, {0xE8, 0xF6, 0x1F, 0xC0, 0x76}},  // call $77003000
+      {0x0A, {0xC3}},
+  });
+  TFunctionInfo f = ParseFunction(code, kBase, options);
+  ASSERT_TRUE(f.IsValid);
+  EXPECT_EQ(f.FarCalls.size(), 2u);
+  ASSERT_EQ(f.UnknownTargets.size(), 1u);
+  EXPECT_TRUE(f.UnknownTargets[0].Call);
+  EXPECT_EQ(f.UnknownTargets[0].CodeAddr1, kBase);
+  EXPECT_EQ(f.UnknownTargets[0].CodeAddr2, kBase + 5);
 }
 
 TEST(ParseFunction, RegisterStateResolvesAJumpAndSplitsTheArea) {
@@ -141,6 +233,20 @@ TEST(ParseFunction, FarCallsAndTheTerminationRoutine) {
   EXPECT_TRUE(f.FarCalls[0].Call);
   EXPECT_EQ(f.FarCalls[0].CodeAddr2, 0x401005u);
   EXPECT_EQ(f.FarCalls[0].RelTarget, 0x401001u);
+  EXPECT_EQ(f.CodeLen, 5);
+}
+
+TEST(ParseFunction, TheTerminationRoutineThroughAnImportThunk) {
+  TParseOptions options;
+  options.runtime.halt0 = 0x77005000;
+  TBufferMemory code = Code({
+      {0x00, {0xE8, 0xFB, 0x00, 0x00, 0x00}},              // call $401100
+      {0x05, {0x0F, 0x0A}},                                // never reached: invalid bytes
+      {0x100, {0xFF, 0x25, 0x80, 0x11, 0x40, 0x00}},       // jmp dword ptr [$401180]
+      {0x180, {0x00, 0x50, 0x00, 0x77}},                   // the import: $77005000
+  });
+  TFunctionInfo f = ParseFunction(code, kBase, options);
+  ASSERT_TRUE(f.IsValid) << std::hex << f.LastErrorAddr;
   EXPECT_EQ(f.CodeLen, 5);
 }
 

@@ -75,13 +75,13 @@ class TDbgHelp : public IDebugHelp {
     TDebugHelpLock lock;
     const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     TLibrary library(LoadDbgHelp());
-    decltype(&SymInitializeW) initialize;
-    decltype(&SymCleanup) cleanup;
-    decltype(&SymLoadModuleExW) loadModule;
-    decltype(&SymUnloadModule64) unloadModule;
-    decltype(&SymGetModuleInfoW64) moduleInfo;
-    decltype(&SymEnumSymbolsW) enumSymbols;
-    decltype(&SymEnumLinesW) enumLines;
+    decltype(&SymInitializeW) initialize = nullptr;
+    decltype(&SymCleanup) cleanup = nullptr;
+    decltype(&SymLoadModuleExW) loadModule = nullptr;
+    decltype(&SymUnloadModule64) unloadModule = nullptr;
+    decltype(&SymGetModuleInfoW64) moduleInfo = nullptr;
+    decltype(&SymEnumSymbolsW) enumSymbols = nullptr;
+    decltype(&SymEnumLinesW) enumLines = nullptr;
     HMODULE m = library.Get();
     const bool bound = m && Bind(m, "SymInitializeW", initialize) && Bind(m, "SymCleanup", cleanup) &&
                        Bind(m, "SymLoadModuleExW", loadModule) && Bind(m, "SymUnloadModule64", unloadModule) &&

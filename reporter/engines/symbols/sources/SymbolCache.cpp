@@ -19,24 +19,42 @@ std::shared_ptr<const TMapFile> TSymbolCache::LookupModuleSymbols(Address addres
   }
   const std::u16string path = host_.ModuleFileName(module);
   if (path.empty()) return std::make_shared<TMapFile>();
-  const auto stat = host_.Files().Stat(path);
-  const std::int64_t time = stat ? stat->writeSeconds : 0;
 
   const std::lock_guard<std::mutex> lock(mutex_);
+  std::optional<std::int64_t> time;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (!EqualsIgnoreCase(entries_[i].map->MapFileName(), path)) continue;
-    if (entries_[i].time == time && entries_[i].imageBase == module) return entries_[i].map;
+    TEntry& entry = entries_[i];
+    if (!EqualsIgnoreCase(entry.map->MapFileName(), path)) continue;
+    if (entry.imageBase == module) {
+      if (entry.checkedInTrace == trace_) return entry.map;
+      time = WriteTime(path);
+      if (entry.time == *time) {
+        entry.checkedInTrace = trace_;
+        return entry.map;
+      }
+    }
     // Reloaded elsewhere or rebuilt: the last entry takes its place.
     entries_[i] = std::move(entries_.back());
     entries_.pop_back();
     break;
   }
+  if (!time) time = WriteTime(path);
   auto map = std::make_shared<TMapFile>(true);
   TSymbolSourceOptions options;
   options.minDebugInfo = host_.MinDebugInfo(module);
   const TSymbolEnvironment env{host_.Memory(), host_.Files(), host_.DebugHelp()};
-  if (LoadModuleSymbols(*map, env, module, path, options)) entries_.push_back({time, module, map});
+  if (LoadModuleSymbols(*map, env, module, path, options)) entries_.push_back({*time, module, map, trace_});
   return map;
+}
+
+std::int64_t TSymbolCache::WriteTime(const std::u16string& path) {
+  const auto stat = host_.Files().Stat(path);
+  return stat ? stat->writeSeconds : 0;
+}
+
+void TSymbolCache::BeginTrace() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  ++trace_;
 }
 
 __attribute__((noinline)) std::optional<TAddressSymbolInfo> TSymbolCache::AddressSymbolInfo(Address address) {
@@ -82,6 +100,34 @@ std::size_t TSymbolCache::Size() const {
 void TSymbolCache::Clear() {
   const std::lock_guard<std::mutex> lock(mutex_);
   entries_.clear();
+}
+
+namespace {
+
+std::mutex& MinDebugInfoLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+TMinDebugInfoSource& MinDebugInfoSource() {
+  static TMinDebugInfoSource source;
+  return source;
+}
+
+}  // namespace
+
+void SetProcessMinDebugInfoSource(TMinDebugInfoSource source) {
+  const std::lock_guard<std::mutex> lock(MinDebugInfoLock());
+  MinDebugInfoSource() = std::move(source);
+}
+
+std::string ProcessMinDebugInfo(Address module) {
+  TMinDebugInfoSource source;
+  {
+    const std::lock_guard<std::mutex> lock(MinDebugInfoLock());
+    source = MinDebugInfoSource();
+  }
+  return source ? source(module) : std::string();
 }
 
 TSymbolCache* ProcessSymbolCache() {

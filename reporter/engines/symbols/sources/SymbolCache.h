@@ -8,6 +8,7 @@
 // cache, and the maps handed out are shared, so a map dropped from the
 // cache stays alive for whoever still holds it.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -60,23 +61,39 @@ class TSymbolCache {
   // line entry.
   void LineNumberAt(Address address, std::int32_t& line, Address& rangeStart, Address& rangeEnd);
 
+  // A new stack trace begins: each module file's write time is checked
+  // again at its next lookup, and then not again within the trace (a trace
+  // looks up every module hundreds of times).
+  void BeginTrace();
+
   std::size_t Size() const;
   void Clear();
 
  private:
+  std::int64_t WriteTime(const std::u16string& path);
   struct TEntry {
     std::int64_t time;  // last write of the module file
     Address imageBase;
     std::shared_ptr<const TMapFile> map;
+    std::uint64_t checkedInTrace;
   };
 
   ISymbolHost& host_;
   mutable std::mutex mutex_;
   std::vector<TEntry> entries_;
+  std::uint64_t trace_ = 0;
 };
 
 // The host of the running process (Windows only; null elsewhere).
 std::unique_ptr<ISymbolHost> CreateProcessSymbolHost();
+
+// Where the process host finds a module's fingerprint of separately kept
+// symbol data: the reporter's settings, which the start-up registers (the
+// engines know nothing of settings), before the first lookup.
+using TMinDebugInfoSource = std::function<std::string(Address module)>;
+void SetProcessMinDebugInfoSource(TMinDebugInfoSource source);
+// The registered source's answer; empty without a source.
+std::string ProcessMinDebugInfo(Address module);
 
 // The process-wide cache over that host, created on first use and cleared
 // when the process ends; null where there is no process host.

@@ -26,6 +26,7 @@ class TProcessSymbolHost : public ISymbolHost {
     if (n == 0 || n >= MAX_PATH) return {};
     return std::u16string(reinterpret_cast<const char16_t*>(path), n);
   }
+  std::string MinDebugInfo(Address module) const override { return ProcessMinDebugInfo(module); }
 
  private:
   TProcessMemory memory_;

@@ -178,12 +178,30 @@ TEST(SymbolCache, KeepsMapsUntilTheFileChanges) {
   EXPECT_EQ(a, cache.LookupModuleSymbols(0));  // 0: the own module
   EXPECT_EQ(1u, cache.Size());
   host.files.Add(kModule, "", 2000);  // rebuilt
+  // The file is checked once per trace, not at every lookup.
+  EXPECT_EQ(a, cache.LookupModuleSymbols(kCode));
+  cache.BeginTrace();
   const auto b = cache.LookupModuleSymbols(kCode);
   EXPECT_NE(a, b);
   EXPECT_EQ(u"Run", a->FindPublic(kCode + 0x100).Name);  // the old map lives on for its holder
   EXPECT_EQ(1u, cache.Size());
   EXPECT_FALSE(cache.LookupModuleSymbols(0x7000).get()->IsValid());  // no module there
   EXPECT_EQ(1u, cache.Size());
+}
+
+TEST(SymbolCache, TheHostsFingerprintNamesMinimalData) {
+  const std::string full = Compact(u"Named", u"realName");
+  class TFingerprintHost : public TFakeHost {
+   public:
+    std::string fingerprint;
+    std::string MinDebugInfo(Address) const override { return fingerprint; }
+  } host;
+  ASSERT_TRUE(host.memory.AddImage(Image({Compact(u"x", u"y", true), ""}), kModule));
+  host.files.Add(u"C:\\app\\Prog.ruvex", full);
+  host.fingerprint = CompactFingerprint(full);
+  TSymbolCache cache(host);
+  EXPECT_EQ(u"Named.realName", cache.ProcNameAt(kCode + 0x100));
+  EXPECT_EQ(host.fingerprint, cache.LookupModuleSymbols(kCode)->MinDebugInfo());
 }
 
 TEST(SymbolCache, ProcNameLineAndAddressInfo) {

@@ -37,6 +37,7 @@ void TTraceCaches::BeginTrace(ITraceHost& host, const ICodeModel& model, const I
   host_ = &host;
   model_ = &model;
   memory_ = &memory;
+  host.BeginSymbolTrace();
   for (int i = 0; i < ModuleCount(); ++i) {
     if (Revalidate(modules_[i])) continue;
     DropFunctionsOf(i);
@@ -138,13 +139,20 @@ bool TTraceCaches::AnalyseNew(Address entry, const std::u16string& name, bool ap
                               TTraceFunction& out) {
   out.module = ModuleOf(entry);
   TParseOptions options;
+  const TRuntimeRoutines own = host_->OwnRuntimeRoutines();
   if (out.module >= 0) {
     const TTraceModule& m = modules_[out.module];
     if (m.handle == host_->OwnModule())
-      options.runtime = host_->OwnRuntimeRoutines();
+      options.runtime = own;
     else if (m.mapFile)
       options.runtime = RuntimeRoutinesOf(*m.mapFile);
   }
+  // The C++ runtime's routines are the process's, whichever module calls them.
+  options.runtime.cxxThrowException = own.cxxThrowException;
+  options.runtime.cxxFrameHandler = own.cxxFrameHandler;
+  // Calls into the ANSI dispatcher come back into the program from the
+  // system: they count as calls to an unknown place.
+  options.messageDispatch = host_->AnsiDispatchMessage();
   out.fi = model_->AnalyseFunction(*memory_, entry, options);
   if (!out.fi.IsValid) {
     if (!forced) return false;
@@ -152,11 +160,6 @@ bool TTraceCaches::AnalyseNew(Address entry, const std::u16string& name, bool ap
     out.fi.EntryPoint = entry;  // no code: CodeLen stays 0
   }
   out.fi.EntryPoint = entry;
-  // Calls into the ANSI dispatcher come back into the program from the
-  // system: they count as calls to an unknown place.
-  if (const Address dispatch = host_->AnsiDispatchMessage())
-    for (const TFarCall& c : out.fi.FarCalls)
-      if (c.Call && c.Target == dispatch) out.fi.UnknownTargets.push_back({true, c.CodeAddr1, c.CodeAddr2});
   out.name = name.empty() ? NameAt(out.module, entry) : name;
   out.approved = approved;
   return true;

@@ -57,8 +57,10 @@ class TFakeTraceHost : public ITraceHost {
   Address ownModule = 0;
   Address finallyRoutine = 0;
   unsigned pointerSize = 4;
+  int symbolTraces = 0;  // BeginSymbolTrace calls
 
   unsigned PointerSize() const override { return pointerSize; }
+  void BeginSymbolTrace() override { ++symbolTraces; }
   const IMemoryReader& Memory() const override { return process; }
   std::vector<MemoryRegion> CommittedRegions() const override { return process.Regions(); }
   std::u16string ModuleFileName(Address module) const override {

@@ -28,6 +28,9 @@ class ITraceHost {
   virtual std::u16string ModuleFileName(Address module) const = 0;
   // The module's symbol information; null or invalid when there is none.
   virtual std::shared_ptr<const TMapFile> ModuleSymbols(Address module) = 0;
+  // A trace begins: symbol sources whose freshness is checked once per
+  // trace are checked again.
+  virtual void BeginSymbolTrace() {}
   // The module that holds the reporter, and the program's executable.
   virtual Address OwnModule() const = 0;
   virtual Address MainModule() const = 0;

@@ -47,6 +47,21 @@ class TProcessTraceHost : public ITraceHost {
     // The symbol cache finds a module by any address inside it.
     return LookupModuleSymbols(module);
   }
+  void BeginSymbolTrace() override {
+    if (TSymbolCache* cache = ProcessSymbolCache()) cache->BeginTrace();
+  }
+
+  // The C runtime the reporter is linked with (the universal one, else the
+  // classic one): its termination routine and the C++ throw never return.
+  TRuntimeRoutines OwnRuntimeRoutines() const override {
+    TRuntimeRoutines r;
+    for (const wchar_t* crt : {L"ucrtbase.dll", L"msvcrt.dll"})
+      if (HMODULE m = GetModuleHandleW(crt); m && !r.halt0)
+        r.halt0 = reinterpret_cast<std::uintptr_t>(GetProcAddress(m, "exit"));
+    if (HMODULE msvcrt = GetModuleHandleW(L"msvcrt.dll"))
+      r.cxxThrowException = reinterpret_cast<std::uintptr_t>(GetProcAddress(msvcrt, "_CxxThrowException"));
+    return r;
+  }
 
   Address OwnModule() const override {
     HMODULE self = nullptr;

@@ -53,6 +53,7 @@ TEST_F(TTraceFixture, KnownFramesTopFirstWithAndWithoutFramePointer) {
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0], (TStackItem{kDemoBase + 0x102D, 0xD, u"Demo.exe", u"Demo", 0, 34, u"B"}));
   }
+  EXPECT_EQ(host.symbolTraces, 2);  // the symbol files are checked once per trace
 }
 
 TEST_F(TTraceFixture, RelativeAddressesAndLinesWidenTheColumns) {
