@@ -3,6 +3,7 @@
 // the progress areas their sending fills.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +24,17 @@ class IAttachmentOpener {
 
 // The platform's files.
 IAttachmentOpener& DefaultAttachmentOpener();
+
+// Files in memory by path, for tests.
+class TMemoryAttachmentOpener final : public IAttachmentOpener {
+ public:
+  std::map<std::u16string, std::string> files;
+  std::unique_ptr<IAttachmentSource> Open(const std::u16string& path) override {
+    const auto found = files.find(path);
+    if (found == files.end()) return nullptr;
+    return std::make_unique<TMemoryAttachment>(found->second);
+  }
+};
 
 // Progress captions by their message names ("ConnMsg", ...); the settings
 // texts in the program, the names themselves by default.
