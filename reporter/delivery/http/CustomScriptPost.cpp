@@ -119,6 +119,12 @@ TCustomScriptResult PostMultipart(THttpSession& session, const TCustomScriptJob&
     files.push_back({i < job.fieldNames.size() ? job.fieldNames[i] : u"File",
                      i < job.sendAsNames.size() ? job.sendAsNames[i] : u"file", set.files[i].get()});
   }
+  return PostMultipartFiles(session, job, files, services);
+}
+
+TCustomScriptResult PostMultipartFiles(THttpSession& session, const TCustomScriptJob& job,
+                                       const std::vector<TPostFile>& files, const TCustomScriptServices& services) {
+  IProgressAlert* progress = services.progress;
   const THttpBody body = MultipartBody(job.fields, files, job.options);
   std::vector<std::string> headers{std::string("Content-Type: multipart/form-data; boundary=") + kMultipartBoundary};
   if (!job.mailFrom.empty())

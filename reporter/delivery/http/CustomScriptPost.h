@@ -62,8 +62,13 @@ struct TCustomScriptResult {
   std::string redirectUrl;  // HttpLastRedirectUrl
 };
 
-// The multipart POST shared by the custom script and the tracker form upload.
+// The custom script: opens the attachments (with their progress areas),
+// then posts.
 TCustomScriptResult PostMultipart(THttpSession& session, const TCustomScriptJob& job,
                                   const TCustomScriptServices& services);
+// The multipart POST of files already open, shared with the tracker form
+// upload; job.paths and job.fieldNames are not looked at.
+TCustomScriptResult PostMultipartFiles(THttpSession& session, const TCustomScriptJob& job,
+                                       const std::vector<TPostFile>& files, const TCustomScriptServices& services);
 
 }  // namespace ruvex
