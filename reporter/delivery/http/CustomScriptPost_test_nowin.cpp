@@ -14,15 +14,7 @@ namespace {
 
 using testing::TLoopbackScript;
 
-std::string Hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out.push_back(kDigits[c >> 4]);
-    out.push_back(kDigits[c & 15]);
-  }
-  return out;
-}
+using testing::Hex;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

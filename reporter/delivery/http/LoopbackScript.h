@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string_view>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -52,6 +55,30 @@ class TLoopbackScript {
   pid_t pid_ = -1;
   std::uint16_t port_ = 0;
 };
+
+// Bytes as lowercase hex digits, the form the test servers report texts in.
+inline std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) out += {kDigits[c >> 4], kDigits[c & 15]};
+  return out;
+}
+
+// The lines a test server wrote to its log.
+inline std::vector<std::string> FileLines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A fresh log path in the build folder.
+inline std::string FreshLog(const std::string& name) {
+  const char* root = std::getenv("KELVANE_BINARY_DIR");
+  const std::string path = std::string(root ? root : "/tmp") + "/" + name + ".log";
+  std::remove(path.c_str());
+  return path;
+}
 
 // The folder of this component's sources, from the test environment.
 inline std::string SourcePath(const std::string& relative) {

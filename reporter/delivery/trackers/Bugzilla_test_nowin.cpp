@@ -2,9 +2,6 @@
 // every request with its own parser.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "common/text/Utf.h"
 #include "reporter/delivery/http/LoopbackScript.h"
 #include "reporter/delivery/http/SocketHttpClient.h"
@@ -13,19 +10,8 @@
 namespace ruvex {
 namespace {
 
-std::string Hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) out += {kDigits[c >> 4], kDigits[c & 15]};
-  return out;
-}
-
-std::vector<std::string> LogLines(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using testing::FileLines;
+using testing::Hex;
 
 struct TBugzillaRun {
   std::string log;
@@ -33,10 +19,8 @@ struct TBugzillaRun {
   std::unique_ptr<IHttpClient> client;
   THttpSession session;
   TBugzillaRun(const std::string& name, int requests)
-      : log(std::string(std::getenv("KELVANE_BINARY_DIR") ? std::getenv("KELVANE_BINARY_DIR") : "/tmp") +
-            "/bugzilla-" + name + ".log"),
-        server((std::remove(log.c_str()), testing::SourcePath("reporter/delivery/trackers/bugzilla_server.py")),
-               {log, std::to_string(requests)}),
+      : log(testing::FreshLog("bugzilla-" + name)),
+        server(testing::SourcePath("reporter/delivery/trackers/bugzilla_server.py"), {log, std::to_string(requests)}),
         client(CreateSocketHttpClient(SplitHttpServer("127.0.0.1:" + std::to_string(server.Port()) + "/bugs", 0, false),
                                       [] { return CreateTcpStream(); })),
         session(*client, {}) {}
@@ -80,7 +64,7 @@ TEST(Bugzilla, CreatesTheBugAndStreamsItsAttachments) {
   const std::optional<std::string> id = tracker.Upload(issue);
   ASSERT_EQ(id, "42") << kelvane::Utf16ToUtf8(run.session.LastErrorText());
 
-  const std::vector<std::string> log = LogLines(run.log);
+  const std::vector<std::string> log = FileLines(run.log);
   ASSERT_EQ(log.size(), 2u);
   const std::vector<std::string> values{"Kelvane", "Launcher", kelvane::Utf16ToUtf8(issue.title), "2.0",
                                         "line 1\nline 2", "other", "P2", "normal", "PC"};
