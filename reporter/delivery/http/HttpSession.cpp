@@ -87,6 +87,7 @@ THttpSession::TNext THttpSession::Judge(const THttpReply& reply, THttpOutcome& o
     case 407:
       return OnProxyChallenge(reply);
     default:
+      outcome.answer = DecodeEntities(reply.body);  // a SOAP fault comes with status 500
       SetError(reply.status, u"The server answered with status " + kelvane::Utf8ToUtf16(std::to_string(reply.status)));
       return TNext::nDone;
   }

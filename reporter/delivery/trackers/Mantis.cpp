@@ -71,10 +71,13 @@ std::optional<std::string> TMantis::Call(const std::string& method, const std::s
   const THttpOutcome outcome =
       session_.Send("POST", account_.basePath + "/api/soap/mantisconnect.php/" + method, {"Content-Type: text/xml"},
                     &body, bodyProgress, restart);
-  if (!outcome.ok) return std::nullopt;
-  if (std::optional<std::string> value = XmlElement(outcome.answer, "<return")) return value;
+  // SOAP faults come with status 500; their text says more than the status.
+  if (!outcome.ok && outcome.status != 500) return std::nullopt;
+  if (outcome.ok)
+    if (std::optional<std::string> value = XmlElement(outcome.answer, "<return")) return value;
   const std::u16string fault = Utf8ToUtf16(XmlElement(outcome.answer, "<faultstring").value_or(""));
-  session_.SetTrackerError(fault.empty() ? u"The server's answer could not be read" : fault);
+  if (outcome.ok || !fault.empty())
+    session_.SetTrackerError(fault.empty() ? u"The server's answer could not be read" : fault);
   return std::nullopt;
 }
 

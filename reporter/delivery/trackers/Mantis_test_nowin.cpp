@@ -1,0 +1,99 @@
+// Mantis SOAP calls against a stand-in on loopback that reads every
+// envelope with xml.etree and resolves its multi-reference parameters.
+#include <gtest/gtest.h>
+
+#include "common/text/Utf.h"
+#include "reporter/delivery/http/LoopbackScript.h"
+#include "reporter/delivery/http/SocketHttpClient.h"
+#include "reporter/delivery/trackers/Mantis.h"
+
+namespace ruvex {
+namespace {
+
+using testing::FileLines;
+using testing::Hex;
+
+struct TMantisRun {
+  std::string log;
+  testing::TLoopbackScript server;
+  std::unique_ptr<IHttpClient> client;
+  THttpSession session;
+  TMantisRun(const std::string& name, int requests)
+      : log(testing::FreshLog("mantis-" + name)),
+        server(testing::SourcePath("reporter/delivery/trackers/mantis_server.py"), {log, std::to_string(requests)}),
+        client(CreateSocketHttpClient(
+            SplitHttpServer("127.0.0.1:" + std::to_string(server.Port()) + "/mantis", 0, false),
+            [] { return CreateTcpStream(); })),
+        session(*client, {}) {}
+};
+
+const TTrackerAccount kAccount{"/mantis", u"tester", u"pw&<\u00e4"};
+constexpr int kInitCalls = 14;
+
+TEST(Mantis, ReadsProjectsWithSubprojectsAndTheirLists) {
+  TMantisRun run("init", kInitCalls);
+  TMantis tracker(run.session, kAccount, {});
+  ASSERT_TRUE(tracker.Init()) << kelvane::Utf16ToUtf8(run.session.LastErrorText());
+  const TTrackerLists& lists = tracker.Lists();
+  EXPECT_EQ(lists.version, u"2.25.0");
+  EXPECT_EQ(lists.projects, (TTextList{u"Kelvane", u"Kelvane/Reporter", u"Other"}));
+  EXPECT_EQ(lists.projectIds, (TTextList{u"1", u"3", u"2"}));
+  EXPECT_EQ(lists.areas, (TTextList{u"General", u"Crash", u"Sub", u"Misc"}));
+  EXPECT_EQ(lists.areaProjects, (TTextList{u"Kelvane", u"Kelvane", u"Kelvane/Reporter", u"Other"}));
+  EXPECT_EQ(lists.users, TTextList{u"rita"});
+  EXPECT_EQ(lists.userIds, TTextList{u"5"});
+  EXPECT_EQ(lists.priorityIds, (TTextList{u"10", u"30"}));
+  EXPECT_EQ(lists.severities, (TTextList{u"minor", u"crash"}));
+}
+
+TEST(Mantis, CreatesTheIssueWithItsReferencesAndAttachesTheFiles) {
+  TMantisRun run("upload", kInitCalls + 2);
+  TMemoryAttachmentOpener opener;
+  std::string binary;
+  for (int i = 0; i < 3100; ++i) binary.push_back(static_cast<char>(i ^ (i >> 8)));
+  opener.files[u"r"] = binary;
+  opener.files[u"e"] = "";
+  TMantis tracker(run.session, kAccount, {&opener});
+  TTrackerIssue issue;
+  issue.title = u"Crash <in> R&D \u00fc";
+  issue.description = u"say \"hi\" & <bye>";
+  issue.project = u"kelvane";
+  issue.area = u"crash";
+  issue.version = u"2.0";
+  issue.assignTo = u"Rita";
+  issue.operatingSystem = u"Windows 10 (Version 22H2, build 19045) with a long tail";
+  issue.sendAsNames = {u"empty.txt", u"shot.png"};
+  issue.paths = {u"e", u"r"};
+  ASSERT_EQ(tracker.Upload(issue), "123") << kelvane::Utf16ToUtf8(run.session.LastErrorText());
+  EXPECT_EQ(FileLines(run.log),
+            (std::vector<std::string>{
+                "issue 1 2.0 5 30 70 " + Hex("Crash <in> R&D \xc3\xbc") + " " + Hex("Crash") + " " +
+                    Hex("Windows 10 (Version 22H2,") + " " + Hex("say hi  bye"),
+                "attach 123 " + Hex("shot.png") + " image/png " + Hex(binary)}));
+}
+
+TEST(Mantis, UnknownValuesAreLeftOutAndLongSystemsCut) {
+  TMantisRun run("fallback", kInitCalls + 1);
+  TMantis tracker(run.session, kAccount, {});
+  TTrackerIssue issue;
+  issue.title = u"t";
+  issue.project = u"Other";
+  issue.version = u"2.0";    // a version of another project
+  issue.assignTo = u"rita";  // not a developer of this project
+  issue.operatingSystem = u"Microsoft Windows Server 2022 Datacenter Edition";
+  ASSERT_EQ(tracker.Upload(issue), "123");
+  EXPECT_EQ(FileLines(run.log), std::vector<std::string>{"issue 2 - - 30 70 " + Hex("t") + " " + Hex("Misc") + " " +
+                                                         Hex("Microsoft Windows Server 2022 D") + " "});
+}
+
+TEST(Mantis, AFaultBecomesTheLastError) {
+  TMantisRun run("fault", 2);
+  TMantis tracker(run.session, {"/mantis", u"tester", u"wrong"}, {});
+  EXPECT_TRUE(tracker.Call("mc_version", "", false));
+  EXPECT_FALSE(tracker.Call("mc_enum_priorities", "", true));
+  EXPECT_EQ(run.session.LastErrorNo(), -1);
+  EXPECT_EQ(run.session.LastErrorText(), u"Access denied");
+}
+
+}  // namespace
+}  // namespace ruvex
