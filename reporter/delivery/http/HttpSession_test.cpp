@@ -2,24 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
+#include "reporter/delivery/http/FakeHttpClient.h"
 
 namespace ruvex {
 namespace {
-
-// Answers from a script, repeating the last one; records what was asked.
-class TFakeHttpClient final : public IHttpClient {
- public:
-  std::deque<THttpReply> replies;
-  std::vector<THttpRequest> requests;
-  THttpReply Exchange(const THttpRequest& request, const TBodyProgress&) override {
-    requests.push_back(request);
-    if (requests.size() > 50) return {};  // a runaway loop ends the test, not the machine
-    THttpReply reply = replies.front();
-    if (replies.size() > 1) replies.pop_front();
-    return reply;
-  }
-};
 
 THttpReply Status(int status, std::vector<THttpAuthScheme> server = {}, std::vector<THttpAuthScheme> proxy = {}) {
   THttpReply reply;
