@@ -58,7 +58,7 @@ TEST(CustomScriptPost, FieldsAndFilesArriveByteForByteWithTheDeclaredLength) {
   job.fieldNames = {u"File1", u"File2", u"File3", u"File4"};
   job.sendAsNames = {u"bugreport.bin", u"say \"hi\".txt", u"missing.txt", u"empty.txt"};
   job.paths = {u"a.bin", u"b.txt", u"nowhere", u"empty"};
-  const TCustomScriptResult result = PostMultipart(session, job, {&opener});
+  const TCustomScriptResult result = PostMultipart(session, job, {&opener, nullptr, {}, {}});
   ASSERT_TRUE(result.ok) << kelvane::Utf16ToUtf8(session.LastErrorText());
 
   const std::vector<std::string> lines = Lines(result.response);
@@ -86,7 +86,7 @@ TEST(CustomScriptPost, AFieldHoldingTheDelimiterStaysOneField) {
   TCustomScriptJob job;
   job.path = "/";
   job.fields = {{u"Plain", u"p"}, {u"Evil", kelvane::Utf8ToUtf16(boundaryLine)}};
-  const TCustomScriptResult result = PostMultipart(session, job, {&opener});
+  const TCustomScriptResult result = PostMultipart(session, job, {&opener, nullptr, {}, {}});
   ASSERT_TRUE(result.ok);
   const std::vector<std::string> lines = Lines(result.response);
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end()),
@@ -121,7 +121,7 @@ TEST(CustomScriptPost, ServerAuthenticationRetriesOnceWithTheAccount) {
     TCustomScriptJob job;
     job.path = "/auth";
     job.fields = {{u"a", u"b"}};
-    EXPECT_EQ(PostMultipart(session, job, {&opener}).ok, c.ok);
+    EXPECT_EQ(PostMultipart(session, job, {&opener, nullptr, {}, {}}).ok, c.ok);
     EXPECT_TRUE(session.AuthRequested());
     EXPECT_EQ(session.AuthAccepted(), c.ok);
   }
@@ -133,7 +133,7 @@ TEST(CustomScriptPost, AnErrorStatusFails) {
   TMemoryAttachmentOpener opener;
   TCustomScriptJob job;
   job.path = "/status/500";
-  EXPECT_FALSE(PostMultipart(session, job, {&opener}).ok);
+  EXPECT_FALSE(PostMultipart(session, job, {&opener, nullptr, {}, {}}).ok);
   EXPECT_EQ(session.LastErrorNo(), 500);
 }
 

@@ -51,7 +51,7 @@ TEST(Bugzilla, CreatesTheBugAndStreamsItsAttachments) {
   for (int i = 0; i < 4000; ++i) binary.push_back(static_cast<char>(i * 31));
   opener.files[u"report"] = binary;
   opener.files[u"empty"] = "";
-  TBugzilla tracker(run.session, kAccount, {&opener});
+  TBugzilla tracker(run.session, kAccount, {&opener, nullptr, {}});
   TTrackerIssue issue;
   issue.title = u"Access violation & <crash> \u00fc\u4e2d";
   issue.description = u"line 1\nline 2";

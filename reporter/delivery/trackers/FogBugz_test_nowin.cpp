@@ -60,7 +60,7 @@ TEST(FogBugz, TheNewCaseCarriesItsFieldsAndFiles) {
   TFogBugzRun run("upload", 11, "8");
   TMemoryAttachmentOpener opener;
   opener.files[u"a"] = std::string("\0\x01\xff report", 10);
-  TFogBugz tracker(run.session, kAccount, {&opener});
+  TFogBugz tracker(run.session, kAccount, {&opener, nullptr, {}});
   TTrackerIssue issue;
   issue.title = u"Crash \u4e2d";
   issue.description = u"desc";

@@ -53,7 +53,7 @@ TEST(Mantis, CreatesTheIssueWithItsReferencesAndAttachesTheFiles) {
   for (int i = 0; i < 3100; ++i) binary.push_back(static_cast<char>(i ^ (i >> 8)));
   opener.files[u"r"] = binary;
   opener.files[u"e"] = "";
-  TMantis tracker(run.session, kAccount, {&opener});
+  TMantis tracker(run.session, kAccount, {&opener, nullptr, {}});
   TTrackerIssue issue;
   issue.title = u"Crash <in> R&D \u00fc";
   issue.description = u"say \"hi\" & <bye>";
