@@ -26,6 +26,9 @@ struct TWinHttpApi {
   decltype(&::WinHttpQueryDataAvailable) QueryDataAvailable = nullptr;
   decltype(&::WinHttpReadData) ReadData = nullptr;
   decltype(&::WinHttpCloseHandle) CloseHandle = nullptr;
+  // Proxy detection is optional: without it only a configured proxy is used.
+  decltype(&::WinHttpGetIEProxyConfigForCurrentUser) GetIEProxyConfig = nullptr;
+  decltype(&::WinHttpGetProxyForUrl) GetProxyForUrl = nullptr;
   kelvane::TLibrary library;
   bool complete = false;
 
@@ -39,6 +42,8 @@ struct TWinHttpApi {
                Load(SetCredentials, "WinHttpSetCredentials") &&
                Load(QueryDataAvailable, "WinHttpQueryDataAvailable") && Load(ReadData, "WinHttpReadData") &&
                Load(CloseHandle, "WinHttpCloseHandle");
+    Load(GetIEProxyConfig, "WinHttpGetIEProxyConfigForCurrentUser");
+    Load(GetProxyForUrl, "WinHttpGetProxyForUrl");
   }
 
   template <typename F>
@@ -151,13 +156,11 @@ class TWinHttpClient final : public IHttpClient {
       DWORD feature = WINHTTP_DISABLE_REDIRECTS;
       if (!Api().SetOption(handle, WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof feature)) return false;
     }
-    if (!options_.proxyServer.empty()) {
+    if (!options_.proxyServer.empty() && proxyName_.empty()) {
       proxyName_ = Widen(options_.proxyServer);
       proxyBypass_ = Widen(options_.proxyBypass);
-      WINHTTP_PROXY_INFO info{WINHTTP_ACCESS_TYPE_NAMED_PROXY, const_cast<wchar_t*>(kelvane::Wide(proxyName_)),
-                              const_cast<wchar_t*>(kelvane::WideOrNull(proxyBypass_))};
-      if (!Api().SetOption(handle, WINHTTP_OPTION_PROXY, &info, sizeof info)) return false;
     }
+    if (!proxyName_.empty() && !SetProxy(handle)) return false;
     if (request.server && !SetCredentials(handle, WINHTTP_AUTH_TARGET_SERVER, *request.server)) return false;
     if (request.proxy && !SetCredentials(handle, WINHTTP_AUTH_TARGET_PROXY, *request.proxy)) return false;
     std::string lines;
@@ -172,6 +175,44 @@ class TWinHttpClient final : public IHttpClient {
                                                     WINHTTP_ADDREQ_FLAG_ADD);
   }
 
+  bool SetProxy(HINTERNET handle) {
+    WINHTTP_PROXY_INFO info{WINHTTP_ACCESS_TYPE_NAMED_PROXY, const_cast<wchar_t*>(kelvane::Wide(proxyName_)),
+                            const_cast<wchar_t*>(kelvane::WideOrNull(proxyBypass_))};
+    return Api().SetOption(handle, WINHTTP_OPTION_PROXY, &info, sizeof info);
+  }
+
+  static std::u16string TakeGlobalText(LPWSTR text) {
+    if (!text) return {};
+    std::u16string copy = kelvane::FromWide(text);
+    GlobalFree(text);
+    return copy;
+  }
+
+  // The browser's proxy setting, else automatic detection (DHCP, DNS and a
+  // configuration script); true when a proxy resulted.
+  bool DetectProxy() {
+    if (!Api().GetIEProxyConfig || !Api().GetProxyForUrl) return false;
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG browser{};
+    std::u16string scriptUrl;
+    if (Api().GetIEProxyConfig(&browser)) {
+      proxyName_ = TakeGlobalText(browser.lpszProxy);
+      proxyBypass_ = TakeGlobalText(browser.lpszProxyBypass);
+      scriptUrl = TakeGlobalText(browser.lpszAutoConfigUrl);
+      if (!proxyName_.empty()) return true;
+    }
+    WINHTTP_AUTOPROXY_OPTIONS automatic{};
+    automatic.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT | (scriptUrl.empty() ? 0 : WINHTTP_AUTOPROXY_CONFIG_URL);
+    automatic.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+    automatic.lpszAutoConfigUrl = kelvane::WideOrNull(scriptUrl);
+    automatic.fAutoLogonIfChallenged = TRUE;
+    const std::u16string url = Widen((target_.secure ? "https://" : "http://") + target_.host + "/");
+    WINHTTP_PROXY_INFO found{};
+    if (!Api().GetProxyForUrl(session_.Get(), kelvane::Wide(url), &automatic, &found)) return false;
+    proxyName_ = TakeGlobalText(found.lpszProxy);
+    proxyBypass_ = TakeGlobalText(found.lpszProxyBypass);
+    return !proxyName_.empty();
+  }
+
   static bool SetCredentials(HINTERNET handle, DWORD target, const THttpCredentials& credentials) {
     return Api().SetCredentials(handle, target, SchemeFlag(credentials.scheme), kelvane::Wide(credentials.user),
                                 kelvane::Wide(credentials.password), nullptr);
@@ -183,9 +224,20 @@ class TWinHttpClient final : public IHttpClient {
       SetLastError(ERROR_INVALID_PARAMETER);
       return LastFailure();
     }
-    if (!Api().SendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
-                           static_cast<DWORD>(length), 0))
-      return LastFailure();
+    const auto send = [&] {
+      return Api().SendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                               static_cast<DWORD>(length), 0);
+    };
+    if (!send()) {
+      // Without a configured proxy one may stand in the way: look for it once.
+      const DWORD error = GetLastError();
+      const bool mayDetect = error != ERROR_WINHTTP_SECURE_FAILURE && !proxyDone_ && options_.proxyServer.empty();
+      if (mayDetect) proxyDone_ = true;
+      if (!mayDetect || !DetectProxy() || !SetProxy(handle) || !send()) {
+        SetLastError(error);
+        return LastFailure();
+      }
+    }
     const auto write = [handle](std::string_view bytes) {
       DWORD written = 0;
       return Api().WriteData(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written) &&
@@ -240,7 +292,8 @@ class TWinHttpClient final : public IHttpClient {
   THttpTarget target_;
   TWinHttpOptions options_;
   TInternetHandle session_, connection_;
-  std::u16string proxyName_, proxyBypass_;  // kept alive while the option refers to them
+  std::u16string proxyName_, proxyBypass_;  // configured or detected; kept alive for the option
+  bool proxyDone_ = false;
 };
 
 }  // namespace
