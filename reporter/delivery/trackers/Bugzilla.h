@@ -17,7 +17,7 @@ std::string XmlRpcMemberText(const std::string& name, const std::string& type, c
 class TBugzilla {
  public:
   TBugzilla(THttpSession& session, TTrackerAccount account, TTrackerServices services)
-      : session_(session), account_(std::move(account)), services_(std::move(services)) {}
+      : session_(session), account_(TrackerAccount(std::move(account))), services_(std::move(services)) {}
 
   bool Init();
   // The id of the new bug; nullopt on failure.

@@ -15,7 +15,7 @@ TEST(Bugzilla, CallBodiesArePinned) {
   TFakeHttpClient client;
   client.replies = {TFakeHttpClient::Answer(200, kVersionAnswer)};
   THttpSession session(client, {});
-  TBugzilla tracker(session, {"/bz", u"me", u"p&w"}, {});
+  TBugzilla tracker(session, {"/bz/", u"me", u"p&w"}, {});
   TMemoryAttachment file("ABCD");
   ASSERT_TRUE(tracker.Call("Bug.add_attachment", XmlRpcMemberText("ids", "int", u"42"), true, &file));
   ASSERT_EQ(client.requests.size(), 1u);

@@ -13,7 +13,7 @@ namespace ruvex {
 class TFogBugz {
  public:
   TFogBugz(THttpSession& session, TTrackerAccount account, TTrackerServices services)
-      : session_(session), account_(std::move(account)), services_(std::move(services)) {}
+      : session_(session), account_(TrackerAccount(std::move(account))), services_(std::move(services)) {}
 
   // Once per object: true when the server is usable and the logon worked.
   bool Init();

@@ -16,7 +16,7 @@ std::u16string MantisOperatingSystem(std::u16string os);
 class TMantis {
  public:
   TMantis(THttpSession& session, TTrackerAccount account, TTrackerServices services)
-      : session_(session), account_(std::move(account)), services_(std::move(services)) {}
+      : session_(session), account_(TrackerAccount(std::move(account))), services_(std::move(services)) {}
 
   bool Init();
   // The id of the new issue (MantisLastIssueId); nullopt on failure.

@@ -18,9 +18,15 @@ struct TTrackerIssue {
 };
 
 struct TTrackerAccount {
-  std::string basePath;  // the path of "HttpServer", without a trailing "/"
+  std::string basePath;  // the path of "HttpServer"; a trailing "/" is dropped
   std::u16string user, password;  // "BugTrAccount", "BugTrPassword"
 };
+
+// The account with its base path ready for appending "/xmlrpc.cgi" and the like.
+inline TTrackerAccount TrackerAccount(TTrackerAccount account) {
+  while (!account.basePath.empty() && account.basePath.back() == '/') account.basePath.pop_back();
+  return account;
+}
 
 struct TTrackerServices {
   IAttachmentOpener* opener = nullptr;  // null: the platform's files
