@@ -18,9 +18,9 @@ struct TMantisRun {
   testing::TLoopbackScript server;
   std::unique_ptr<IHttpClient> client;
   THttpSession session;
-  TMantisRun(const std::string& name, int requests)
+  TMantisRun(const std::string& name, int requests, const char* script = "mantis_server.py")
       : log(testing::FreshLog("mantis-" + name)),
-        server(testing::SourcePath("reporter/delivery/trackers/mantis_server.py"), {log, std::to_string(requests)}),
+        server(testing::SourcePath(std::string("reporter/delivery/trackers/") + script), {log, std::to_string(requests)}),
         client(CreateSocketHttpClient(
             SplitHttpServer("127.0.0.1:" + std::to_string(server.Port()) + "/mantis", 0, false),
             [] { return CreateTcpStream(); })),
@@ -70,6 +70,32 @@ TEST(Mantis, CreatesTheIssueWithItsReferencesAndAttachesTheFiles) {
                 "issue 1 2.0 5 30 70 " + Hex("Crash <in> R&D \xc3\xbc") + " " + Hex("Crash") + " " +
                     Hex("Windows 10 (Version 22H2,") + " " + Hex("say hi  bye"),
                 "attach 123 " + Hex("shot.png") + " image/png " + Hex(binary)}));
+}
+
+// PHP's SOAP server decodes the issue with its own multi-reference rules.
+TEST(Mantis, PhpSoapServerReadsTheIssueAndTheAttachment) {
+  if (access("/usr/bin/php", X_OK) != 0) GTEST_SKIP() << "no PHP";
+  TMantisRun run("php", kInitCalls + 2, "php_soap_host.py");
+  TMemoryAttachmentOpener opener;
+  opener.files[u"r"] = std::string("\0\x01\xfe\xff data", 9);
+  TMantis tracker(run.session, kAccount, {&opener, nullptr, {}});
+  TTrackerIssue issue;
+  issue.title = u"Crash <in> R&D \u00fc";
+  issue.description = u"d";
+  issue.project = u"Kelvane";
+  issue.area = u"crash";
+  issue.version = u"2.0";
+  issue.assignTo = u"rita";
+  issue.operatingSystem = u"Linux";
+  issue.sendAsNames = {u"report.txt"};
+  issue.paths = {u"r"};
+  ASSERT_EQ(tracker.Upload(issue), "123") << kelvane::Utf16ToUtf8(run.session.LastErrorText());
+  EXPECT_EQ(tracker.Lists().projects, (TTextList{u"Kelvane", u"Kelvane/Reporter", u"Other"}));
+  EXPECT_EQ(FileLines(run.log),
+            (std::vector<std::string>{"issue 1 2.0 5 30 70 " + Hex("Crash <in> R&D \xc3\xbc") + " " + Hex("Crash") +
+                                          " " + Hex("Linux") + " " + Hex("d"),
+                                      "attach 123 " + Hex("report.txt") + " text/plain " +
+                                          Hex(std::string("\0\x01\xfe\xff data", 9))}));
 }
 
 TEST(Mantis, UnknownValuesAreLeftOutAndLongSystemsCut) {
