@@ -23,6 +23,36 @@ struct TPathLess {
   }
 };
 
+// A file's content in memory as a reader: a copy taken at opening, so that
+// later changes of the file do not move under it. `readable` cuts the
+// content short of its size (a disk that fails part way); `size` may claim
+// more than is there.
+class TMemoryFileReader final : public IFileReader {
+ public:
+  explicit TMemoryFileReader(std::string data, std::uint64_t readable = UINT64_MAX, std::uint64_t size = UINT64_MAX)
+      : data_(std::move(data)),
+        size_(size != UINT64_MAX ? size : data_.size()),
+        readable_(readable < data_.size() ? readable : data_.size()) {}
+  std::uint64_t Size() override { return size_; }
+  bool Rewind() override {
+    position_ = 0;
+    return true;
+  }
+  std::size_t Read(char* buffer, std::size_t length) override {
+    const std::uint64_t left = readable_ - position_;
+    const std::size_t n = static_cast<std::size_t>(length < left ? length : left);
+    data_.copy(buffer, n, static_cast<std::size_t>(position_));
+    position_ += n;
+    return n;
+  }
+
+ private:
+  std::string data_;
+  std::uint64_t size_;
+  std::uint64_t readable_;
+  std::uint64_t position_ = 0;
+};
+
 class TMemoryFileSystem final : public IFileSystem {
  public:
   std::map<std::u16string, TSourceFile, TPathLess> files;
@@ -84,7 +114,7 @@ class TMemoryFileSystem final : public IFileSystem {
     if (it == files.end() || unreadable.count(path)) return nullptr;
     const auto claimed = claimedSizes.find(path);
     const std::uint64_t size = claimed != claimedSizes.end() ? claimed->second : it->second.data.size();
-    return std::make_unique<TReader>(it->second.data, size, ReadableBytes(path));
+    return std::make_unique<TMemoryFileReader>(it->second.data, ReadableBytes(path), size);
   }
 
   std::unique_ptr<IExclusiveFile> OpenExclusive(const std::u16string& path) override {
@@ -113,31 +143,7 @@ class TMemoryFileSystem final : public IFileSystem {
     return it != readableBytes.end() ? it->second : UINT64_MAX;
   }
 
-  // Reads a copy taken at opening, so that later changes of the file do
-  // not move under it.
-  class TReader final : public IFileReader {
-   public:
-    TReader(std::string data, std::uint64_t size, std::uint64_t readable)
-        : data_(std::move(data)), size_(size), readable_(readable < data_.size() ? readable : data_.size()) {}
-    std::uint64_t Size() override { return size_; }
-    bool Rewind() override {
-      position_ = 0;
-      return true;
-    }
-    std::size_t Read(char* buffer, std::size_t length) override {
-      const std::uint64_t left = readable_ - position_;
-      const std::size_t n = static_cast<std::size_t>(length < left ? length : left);
-      data_.copy(buffer, n, static_cast<std::size_t>(position_));
-      position_ += n;
-      return n;
-    }
 
-   private:
-    std::string data_;
-    std::uint64_t size_;
-    std::uint64_t readable_;
-    std::uint64_t position_ = 0;
-  };
 
   // Replaces through a sibling, as the platform halves do, so that the
   // write and replacement failures above reach it.

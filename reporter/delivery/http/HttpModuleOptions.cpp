@@ -1,0 +1,24 @@
+#include "reporter/delivery/http/HttpModuleOptions.h"
+
+#include "reporter/delivery/http/SocketHttpClient.h"
+#include "reporter/delivery/http/WinHttpClient.h"
+
+namespace ruvex {
+
+std::unique_ptr<IHttpClient> CreatePlatformHttpClient(const THttpTarget& target, const THttpModuleOptions& options) {
+  TWinHttpOptions winHttp;
+  winHttp.proxyServer = options.proxyServer;
+  winHttp.proxyBypass = options.proxyBypass;
+  winHttp.strictCerts = options.strictCerts;
+  winHttp.followRedirects = options.followRedirects;
+  if (std::unique_ptr<IHttpClient> client = CreateWinHttpClient(target, winHttp)) return client;
+  return CreateSocketHttpClient(target, [] { return CreateTcpStream(); });
+}
+
+void KeepSessionResults(const THttpSession& session, THttpResults& results) {
+  results.lastErrorNo = session.LastErrorNo();
+  results.lastErrorText = session.LastErrorText();
+  results.lastRedirectUrl = session.LastRedirectUrl();
+}
+
+}  // namespace ruvex

@@ -1,0 +1,8 @@
+#include "reporter/delivery/http/RedirectOpener.h"
+
+namespace ruvex {
+
+// A reporter off Windows has no user's desktop to open anything on.
+void OpenInDefaultBrowser(const std::string&) {}
+
+}  // namespace ruvex
