@@ -170,13 +170,13 @@ class TIREException final : public TIRESettings, public IREException, public IRE
   void SetShowSetting(TREShowSetting value) override;
   std::u16string GetShowAssistant() const override;
   void SetShowAssistant(std::u16string_view value) override;
-  bool ShowBugReport(TWindowHandle parent) override;
-  bool SendBugReport(TWindowHandle parent) override;
-  bool SaveBugReport(TWindowHandle parent) override;
-  bool PrintBugReport(TWindowHandle parent) override;
-  bool ContinueApplication(TWindowHandle parent) override;
-  bool RestartApplication(TWindowHandle parent) override;
-  bool CloseApplication(TWindowHandle parent) override;
+  bool ShowBugReport(TWindowHandle parent = {}) override;
+  bool SendBugReport(TWindowHandle parent = {}) override;
+  bool SaveBugReport(TWindowHandle parent = {}) override;
+  bool PrintBugReport(TWindowHandle parent = {}) override;
+  bool ContinueApplication(TWindowHandle parent = {}) override;
+  bool RestartApplication(TWindowHandle parent = {}) override;
+  bool CloseApplication(TWindowHandle parent = {}) override;
 
   bool CriticalBugReportCallbackExists() const override;
   void SetPhase(TExceptPhase value) override;
