@@ -18,6 +18,10 @@ THandOverResult TCentralHandler::Report(const TFaultingCall& call, const THandli
   return waited == TWaitOutcome::requestDone ? THandOverResult::handled : THandOverResult::handlingThreadEnded;
 }
 
+bool TCentralHandler::ShouldHandInHidden(std::uintptr_t exceptObject) const {
+  return hiddenHandlersExist_ && hiddenHandlersExist_() && !marks_.IsMarked(exceptObject);
+}
+
 void RunHandlingLoop(TRequestRing& ring, IHandlingSignals& signals,
                      const std::function<void(const THandlingRequest&)>& handle) {
   for (;;) {

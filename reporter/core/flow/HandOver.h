@@ -49,6 +49,10 @@ class TCentralHandler {
   // hidden path does not hand them in again.
   void SetHiddenHandlersExist(std::function<bool()> exist) { hiddenHandlersExist_ = std::move(exist); }
 
+  // The release of an object the application handled itself: hand it in as
+  // hidden exception only when someone listens and it was not reported yet.
+  bool ShouldHandInHidden(std::uintptr_t exceptObject) const;
+
   // An abort exception that cannot continue closes the application: `close`.
   THandOverResult Report(const TFaultingCall& call, const THandlingRequest& request,
                          const std::function<void()>& close);

@@ -106,9 +106,12 @@ TEST_F(HandOverTest, ReportedObjectsAreMarkedBesideTheirMessageOnlyWithHiddenHan
   std::thread handling([&] { RunHandlingLoop(ring, signals, [](const THandlingRequest&) {}); });
   EXPECT_EQ(central.Report({4, false}, Request(1, 0xA1), nullptr), THandOverResult::handled);
   EXPECT_FALSE(marks.IsMarked(0xA1));
+  EXPECT_FALSE(central.ShouldHandInHidden(0xA3)) << "nobody listens";
   central.SetHiddenHandlersExist([] { return true; });
   EXPECT_EQ(central.Report({4, false}, Request(2, 0xA2), nullptr), THandOverResult::handled);
   EXPECT_TRUE(marks.IsMarked(0xA2));
+  EXPECT_FALSE(central.ShouldHandInHidden(0xA2)) << "reported once is enough";
+  EXPECT_TRUE(central.ShouldHandInHidden(0xA3));
   ring.Write(THandlingRequest{});
   handling.join();
 }
