@@ -183,7 +183,7 @@ void TIREException::SetBugReport(std::u16string_view value) {
 
 bool TIREException::WaitComplete(int timeoutMs) const {
   std::unique_lock<std::mutex> hold(FSection);
-  auto complete = [this] { return FComplete; };
+  auto complete = [this] { return completeDelivered_; };
   if (timeoutMs < 0) {
     completeChanged_.wait(hold, complete);
     return true;
@@ -197,8 +197,14 @@ void TIREException::MarkComplete() {
     FComplete = true;
     cacheValid_ = false;
   }
-  completeChanged_.notify_all();
   NotifyCallbacks();
+  // Waiters go on only after the callbacks saw the complete report, so the
+  // automatic send has happened before the flow asks whether it did.
+  {
+    std::lock_guard<std::mutex> hold(FSection);
+    completeDelivered_ = true;
+  }
+  completeChanged_.notify_all();
 }
 
 void TIREException::ReportChanged() {

@@ -190,7 +190,8 @@ class TIREException final : public TIRESettings, public IREException, public IRE
   // The completion of the report marks it complete and tells the callbacks.
   void MarkComplete();
   bool IsComplete() const;
-  // Waits up to timeoutMs (-1: no limit) for the complete report.
+  // Waits up to timeoutMs (-1: no limit) for the complete report and its
+  // delivery to the callbacks.
   bool WaitComplete(int timeoutMs) const;
   const std::vector<std::u16string>& ClassChain() const { return data_.classChain; }
   TFlowServices& Services() const { return services_; }
@@ -223,6 +224,7 @@ class TIREException final : public TIRESettings, public IREException, public IRE
   std::u16string FBugReport;
   bool cacheValid_ = false;
   bool FComplete = false;
+  bool completeDelivered_ = false;  // the callbacks were told of the complete report
   std::shared_ptr<INVBitmap> FScreenShot;
   bool FCreateBugReport = true, FCreateScreenShot = false, FCallHandlers = true, FAppendScreenShot = false;
   TREShowSetting FShowSetting = ssFullBox;

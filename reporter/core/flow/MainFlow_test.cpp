@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "reporter/core/flow/FakeFlowServices.h"
 #include "reporter/core/properties/SettingsBlock.h"
 #include "reporter/core/settings/FakeSettingsHost.h"
@@ -154,6 +156,29 @@ TEST_F(MainFlowTest, ActionsNotBuiltAreNeverAnnouncedAsDone) {
   EXPECT_EQ(fake.firing.Actions(), (std::vector<TExceptAction>{eaSendBugReport, eaContinueApplication, eaSaveBugReport}));
   EXPECT_FALSE(e->GetMailWasSent());
   EXPECT_FALSE(e->GetMailWasSaved());
+}
+
+TEST_F(MainFlowTest, AutoSendOnceCompleteThenNoSaveOfAReportAlreadySent) {
+  Configure({Int("GnShowCfg", ssNothing), Bool("AutoSend", true)});  // AutoSave, AutoSaveIfNotSent, AutoClip: on
+  fake.actions.answers["report"] = TActionResult::done;
+  fake.actions.answers["send"] = TActionResult::done;
+  auto e = Exception();
+  e->GetBugReportHeader()->SetContent(u"exception class", u"EAccessViolation");
+  // The completion thread: the flow waits for it before it saves.
+  std::thread completion([e] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    e->MarkComplete();
+  });
+  EXPECT_EQ(RunMainFlow(*e), TFlowOutcome::continued);
+  completion.join();
+  e->GetBugReportHeader()->SetContent(u"late", u"field");
+  EXPECT_EQ(fake.firing.Actions(),
+            (std::vector<TExceptAction>{eaContinueApplication, eaSendBugReport, eaSendBugReport3}));
+  EXPECT_EQ(std::count(fake.actions.calls.begin(), fake.actions.calls.end(), "send"), 1) << "only the first time";
+  EXPECT_EQ(std::count(fake.actions.calls.begin(), fake.actions.calls.end(), "clip"), 1) << "acts on the first complete report only";
+  EXPECT_TRUE(e->GetMailWasSent());
+  EXPECT_EQ(std::count(fake.actions.calls.begin(), fake.actions.calls.end(), "autosave"), 0)
+      << "AutoSaveIfNotSent: sent, so not saved";
 }
 
 TEST_F(MainFlowTest, TheBoxDecidesWhenShownAndTheExceptionCanContinue) {
