@@ -252,3 +252,20 @@ TEST_F(FiringTest, CancelledSendThroughTheUserActionSendsNothing) {
   EXPECT_TRUE(fake.actions.calls.empty());
   EXPECT_FALSE(e->GetMailWasSent());
 }
+
+TEST_F(FiringTest, CloseAndRestartWaitForTheReportACriticalCallbackNeeds) {
+  bool completeWhenCalled = false;
+  registry.RegisterActionHandler(
+      &keys[0], [&](TExceptAction, IREException&, bool&) { completeWhenCalled = exception->IsComplete(); },
+      THandlerForm::method, stDontSync);
+  const int callbackKey = 0;
+  exception->RegisterBugReportCallback(&callbackKey, [](bool, const std::u16string&, IREException&) {}, true);
+  std::thread completion([this] {
+    std::this_thread::sleep_for(20ms);
+    exception->MarkComplete();
+  });
+  bool handled = false;
+  firing.FireActionHandlers(*exception, eaCloseApplication, TWindowHandle{}, handled);
+  completion.join();
+  EXPECT_TRUE(completeWhenCalled);
+}
