@@ -24,5 +24,6 @@ class TNativeHandle {
 using TWindowHandle = TNativeHandle<struct TWindowKind>;          // a window (HWND)
 using TModuleHandle = TNativeHandle<struct TModuleKind>;          // a loaded module (HMODULE)
 using TDeviceContext = TNativeHandle<struct TDeviceContextKind>;  // a device context (HDC)
+using TKernelHandle = TNativeHandle<struct TKernelKind>;          // a kernel object: event, thread (HANDLE)
 
 }  // namespace kelvane

@@ -214,6 +214,7 @@ TREAttachment TIREAttachments::Item(int index) const {
 
 void TIREAttachments::Add(std::u16string originalFile, std::u16string sendAsFileName,
                           std::u16string zipFile, std::u16string fieldName) {
+  if (originalFile.empty()) return;
   if (sendAsFileName.empty()) sendAsFileName = FileNameOf(originalFile);
   if (fieldName.empty()) {
     size_t dot = sendAsFileName.rfind(u'.');
@@ -230,6 +231,23 @@ bool TIREAttachments::Delete(int index) {
   items_.erase(items_.begin() + index);
   Changed(hold);
   return true;
+}
+
+bool TIREAttachments::Delete(std::u16string_view originalFile) {
+  std::unique_lock<std::mutex> hold(lock_);
+  auto it = std::find_if(items_.begin(), items_.end(), [originalFile](const TREAttachment& item) {
+    return kelvane::EqualsIgnoreCase(item.originalFile, originalFile);
+  });
+  if (it == items_.end()) return false;
+  items_.erase(it);
+  Changed(hold);
+  return true;
+}
+
+std::shared_ptr<IREAttachments> TIREAttachments::Clone() const {
+  auto copy = std::make_shared<TIREAttachments>();
+  copy->Load(Items());
+  return copy;
 }
 
 void TIREAttachments::Clear() {

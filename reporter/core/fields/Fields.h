@@ -137,12 +137,17 @@ class IREAttachments {
   virtual ~IREAttachments() = default;
   virtual int Count() const = 0;
   virtual TREAttachment Item(int index) const = 0;
-  // An empty sendAsFileName becomes the file name of originalFile; an empty
-  // fieldName becomes sendAsFileName without its last extension.
+  // An empty originalFile is ignored. An empty sendAsFileName becomes the
+  // file name of originalFile; an empty fieldName becomes sendAsFileName
+  // without its last extension.
   virtual void Add(std::u16string originalFile, std::u16string sendAsFileName = {},
                    std::u16string zipFile = {}, std::u16string fieldName = {}) = 0;
   virtual bool Delete(int index) = 0;
+  // Removes the first item of that original file (case-insensitive).
+  virtual bool Delete(std::u16string_view originalFile) = 0;
   virtual void Clear() = 0;
+  // The same items in a list of no owner.
+  virtual std::shared_ptr<IREAttachments> Clone() const = 0;
 };
 
 class TIREAttachments : public IREAttachments {
@@ -152,7 +157,9 @@ class TIREAttachments : public IREAttachments {
   void Add(std::u16string originalFile, std::u16string sendAsFileName = {},
            std::u16string zipFile = {}, std::u16string fieldName = {}) override;
   bool Delete(int index) override;
+  bool Delete(std::u16string_view originalFile) override;
   void Clear() override;
+  std::shared_ptr<IREAttachments> Clone() const override;
 
   std::vector<TREAttachment> Items() const;
   void Load(std::vector<TREAttachment> items);

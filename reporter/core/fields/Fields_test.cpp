@@ -174,5 +174,24 @@ TEST(FieldsTest, TrimBlanksRemovesCodesUpToSpaceOnly) {
   EXPECT_EQ(TrimBlanks(u"   "), u"");
 }
 
+TEST(AttachmentsTest, AddDefaultsDeleteByFileAndClone) {
+  TIREAttachments list;
+  int changes = 0;
+  list.SetOnChange([&changes] { ++changes; });
+  list.Add(u"");
+  EXPECT_EQ(list.Count(), 0) << "an empty original file is ignored";
+  list.Add(u"C:\\Logs\\app.log");
+  list.Add(u"C:\\Logs\\app.log", u"second.txt", u"logs.zip", u"log2");
+  EXPECT_EQ(list.Item(0), (TREAttachment{u"C:\\Logs\\app.log", u"app.log", u"", u"app"}));
+
+  auto clone = list.Clone();
+  EXPECT_TRUE(list.Delete(u"c:\\logs\\APP.LOG"));
+  EXPECT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Item(0).sendAsFileName, u"second.txt") << "only the first of the same file went";
+  EXPECT_FALSE(list.Delete(u"C:\\other.log"));
+  EXPECT_EQ(changes, 3);
+  EXPECT_EQ(clone->Count(), 2) << "the clone is a list of its own";
+}
+
 }  // namespace
 }  // namespace ruvex
