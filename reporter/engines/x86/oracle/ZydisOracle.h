@@ -45,11 +45,12 @@ class TZydis {
         r.relative = true;
         r.target = target;
       }
-      const bool fixedSlot = op.mem.base == ZYDIS_REGISTER_RIP || op.mem.base == ZYDIS_REGISTER_EIP ||
-                             (op.mem.base == ZYDIS_REGISTER_NONE && op.mem.index == ZYDIS_REGISTER_NONE);
-      if (op.type == ZYDIS_OPERAND_TYPE_MEMORY && fixedSlot &&
-          ZYAN_SUCCESS(ZydisCalcAbsoluteAddress(&instr, &op, address, &target)))
-        r.slot = target;
+      // The memory fields share their storage with the immediate: read them
+      // only for a memory operand.
+      const bool memory = op.type == ZYDIS_OPERAND_TYPE_MEMORY;
+      const bool fixedSlot = memory && (op.mem.base == ZYDIS_REGISTER_RIP || op.mem.base == ZYDIS_REGISTER_EIP ||
+                                        (op.mem.base == ZYDIS_REGISTER_NONE && op.mem.index == ZYDIS_REGISTER_NONE));
+      if (fixedSlot && ZYAN_SUCCESS(ZydisCalcAbsoluteAddress(&instr, &op, address, &target))) r.slot = target;
     }
     return r;
   }
