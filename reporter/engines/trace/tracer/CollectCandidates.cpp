@@ -53,10 +53,9 @@ bool WithinUnanalysed(const TTraceState& s, int func, Address r) {
   return true;
 }
 
-// The call instruction that ends exactly at return address `r`, tried from
-// each start a call of the model's lengths could have.
 // Without function analysis only the call instruction itself confirms a
-// return address.
+// return address: the one that ends exactly at `r`, tried from each start a
+// call of the model's lengths could have.
 std::optional<TConfirmedSite> DecodedCallEndingAt(const TTraceState& s, int func, Address r) {
   if (!WithinUnanalysed(s, func, r)) return std::nullopt;
   for (unsigned length = s.model.ShortestCall(); length <= s.model.LongestCall(); ++length) {
@@ -79,8 +78,9 @@ std::optional<TConfirmedSite> UnanalysedTop(const TTraceState& s, int func, Addr
 }  // namespace
 
 std::optional<TConfirmedSite> FindCallSite(TTraceState& s, int func, Address r, bool top, Address lookup) {
+  if (func >= 0 && s.caches.Function(func).invalid) return std::nullopt;
   if (!s.model.AnalysesFunctions()) return top ? UnanalysedTop(s, func, r, lookup) : DecodedCallEndingAt(s, func, r);
-  if (func < 0 || s.caches.Function(func).invalid) return std::nullopt;
+  if (func < 0) return std::nullopt;
   if (!top) {
     const TFunctionInfo& fi = s.caches.Function(func).fi;
     for (const TUnknownTarget& u : fi.UnknownTargets)
