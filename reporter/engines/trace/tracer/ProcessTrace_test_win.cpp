@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 
+#include "common/text/Utf.h"
 #include "reporter/engines/trace/tracer/ProcessTrace.h"
 
 namespace ruvex {
@@ -50,11 +52,13 @@ DWORD WINAPI BlockedThread(void* parameter) {
   return 0;
 }
 
-// The listed call that returns to `returnAddress`: it ends there and starts
-// at most one instruction's length before it.
-bool ListsCallReturningTo(const TStackTrace& items, Address returnAddress) {
+// The listed call that returns to `returnAddress` (it ends there and starts
+// at most one instruction's length before it), named by the test program's
+// symbols as `function`.
+bool ListsCallReturningTo(const TStackTrace& items, Address returnAddress, const char16_t* function) {
   for (const TStackItem& item : items)
-    if (item.Addr < returnAddress && returnAddress - item.Addr <= 15) return true;
+    if (item.Addr < returnAddress && returnAddress - item.Addr <= 15)
+      return item.FunctionName.find(function) != std::u16string::npos;
   return false;
 }
 
@@ -79,7 +83,7 @@ TEST(ProcessTrace, ListsTheChainOfAStoppedThread) {
 #ifdef _WIN64
     request.currentAddress = context.Rip;
     request.stackBottom = context.Rsp;
-    request.framePointer = context.Rbp;
+    // x64 code keeps no frame chain in RBP: call sites alone decide.
 #else
     request.currentAddress = context.Eip;
     request.stackBottom = context.Esp;
@@ -96,16 +100,22 @@ TEST(ProcessTrace, ListsTheChainOfAStoppedThread) {
   CloseHandle(chain.release);
   ASSERT_TRUE(gotContext);
 
-  std::string listing;
+  char functions[160];
+  std::snprintf(functions, sizeof functions, "inner %llx, into middle %llx, into outer %llx; listed: ",
+                static_cast<unsigned long long>(AddressOf(reinterpret_cast<const void*>(&ChainInner))),
+                static_cast<unsigned long long>(chain.intoMiddle), static_cast<unsigned long long>(chain.intoOuter));
+  std::string listing = functions;
   for (const TStackItem& item : items) listing += std::to_string(item.Addr) + " ";
+  listing += "\n" + kelvane::Utf16ToUtf8(text);
   // Inner's call of the wait, Middle's call of Inner, Outer's call of Middle.
   bool innerListed = false;
   for (const TStackItem& item : items)
     innerListed |= item.Addr > AddressOf(reinterpret_cast<const void*>(&ChainInner)) &&
-                   item.Addr < AddressOf(reinterpret_cast<const void*>(&ChainInner)) + 256;
+                   item.Addr < AddressOf(reinterpret_cast<const void*>(&ChainInner)) + 256 &&
+                   item.FunctionName.find(u"ChainInner") != std::u16string::npos;
   EXPECT_TRUE(innerListed) << listing;
-  EXPECT_TRUE(ListsCallReturningTo(items, chain.intoMiddle)) << listing;
-  EXPECT_TRUE(ListsCallReturningTo(items, chain.intoOuter)) << listing;
+  EXPECT_TRUE(ListsCallReturningTo(items, chain.intoMiddle, u"ChainMiddle")) << listing;
+  EXPECT_TRUE(ListsCallReturningTo(items, chain.intoOuter, u"ChainOuter")) << listing;
 }
 
 }  // namespace
