@@ -30,6 +30,9 @@ class ICodeModel {
   virtual std::optional<Address> NextInstruction(const IMemoryReader& memory, Address address) const = 0;
   virtual TFunctionInfo AnalyseFunction(const IMemoryReader& memory, Address entry,
                                         const TParseOptions& options) const = 0;
+  // False when AnalyseFunction refuses every function: call sites are then
+  // confirmed from the call instruction before the return address alone.
+  virtual bool AnalysesFunctions() const { return true; }
   // The longest call instruction, so the search for one ending at an
   // address knows how far back to start.
   virtual unsigned LongestCall() const = 0;
@@ -47,6 +50,7 @@ class TX86CodeModel64 : public ICodeModel {
   std::optional<Address> NextInstruction(const IMemoryReader& memory, Address address) const override;
   TFunctionInfo AnalyseFunction(const IMemoryReader& memory, Address entry,
                                 const TParseOptions& options) const override;
+  bool AnalysesFunctions() const override { return false; }
   // A segment or branch-hint prefix, REX, FF, ModR/M, SIB and a 32-bit displacement.
   unsigned LongestCall() const override { return 9; }
   unsigned ShortestCall() const override { return 2; }

@@ -155,7 +155,8 @@ bool TTraceCaches::AnalyseNew(Address entry, const std::u16string& name, bool ap
   options.messageDispatch = host_->AnsiDispatchMessage();
   out.fi = model_->AnalyseFunction(*memory_, entry, options);
   if (!out.fi.IsValid) {
-    if (!forced) return false;
+    // A model without analysis keeps every function by its entry alone.
+    if (!forced && model_->AnalysesFunctions()) return false;
     out.fi = TFunctionInfo{};
     out.fi.EntryPoint = entry;  // no code: CodeLen stays 0
   }

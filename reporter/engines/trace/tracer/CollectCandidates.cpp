@@ -40,10 +40,47 @@ std::optional<Address> InstructionEndingAt(const TTraceState& s, const TCodeArea
   return std::nullopt;
 }
 
+// Without analysed code a function holds what lies between its entry and
+// the next known function's entry.
+bool WithinUnanalysed(const TTraceState& s, int func, Address r) {
+  if (func < 0) return true;
+  const Address entry = s.caches.Function(func).fi.EntryPoint;
+  if (r <= entry) return false;
+  for (int g = 0; g < s.caches.FunctionCount(); ++g) {
+    const Address other = s.caches.Function(g).fi.EntryPoint;
+    if (other > entry && other < r) return false;
+  }
+  return true;
+}
+
+// Without function analysis only the call instruction itself confirms a
+// return address: the one that ends exactly at `r`, tried from each start a
+// call of the model's lengths could have.
+std::optional<TConfirmedSite> DecodedCallEndingAt(const TTraceState& s, int func, Address r) {
+  if (!WithinUnanalysed(s, func, r)) return std::nullopt;
+  for (unsigned length = s.model.ShortestCall(); length <= s.model.LongestCall(); ++length) {
+    if (r < length) break;
+    if (const std::optional<TCallSite> c = s.model.CallAt(s.memory, r - length, r))
+      return TConfirmedSite{c->codeAddr, c->hasTarget, c->target, r};
+  }
+  return std::nullopt;
+}
+
+// A certain location in a function without analysed code: the instruction
+// that ends at `r`, found at the looked-up or the current address.
+std::optional<TConfirmedSite> UnanalysedTop(const TTraceState& s, int func, Address r, Address lookup) {
+  if (func >= 0 && r != s.caches.Function(func).fi.EntryPoint && !WithinUnanalysed(s, func, r)) return std::nullopt;
+  for (Address start : {lookup, s.current})
+    if (s.model.NextInstruction(s.memory, start) == r) return TConfirmedSite{start, false, 0, r};
+  return TConfirmedSite{r, false, 0, r};
+}
+
 }  // namespace
 
 std::optional<TConfirmedSite> FindCallSite(TTraceState& s, int func, Address r, bool top, Address lookup) {
-  if (func < 0 || s.caches.Function(func).invalid) return std::nullopt;
+  if (func >= 0 && s.caches.Function(func).invalid) return std::nullopt;
+  if (!s.model.AnalysesFunctions()) return top ? UnanalysedTop(s, func, r, lookup) : DecodedCallEndingAt(s, func, r);
+  if (func < 0) return std::nullopt;
   if (!top) {
     const TFunctionInfo& fi = s.caches.Function(func).fi;
     for (const TUnknownTarget& u : fi.UnknownTargets)
@@ -151,6 +188,12 @@ TCollector::TIdentified TCollector::Identify(const TTraceModule& m, Address v, A
   if (above != m.exports.begin()) entry = std::max(entry, std::prev(above)->address);
   if (entry == 0) return id;
   const int f = s_.caches.AddFunction(entry, {}, true);
+  if (!top && !s_.model.AnalysesFunctions()) {
+    id.asked = true;
+    id.func = f;
+    id.site = FindCallSite(s_, f, v, top, lookup);
+    return id;
+  }
   if (f < 0 || !InCodeAreas(s_.caches.Function(f).fi, v)) return id;
   id.asked = true;
   id.func = f;

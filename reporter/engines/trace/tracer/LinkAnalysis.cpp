@@ -150,6 +150,13 @@ void LinkCallees(TTraceState& s, int x, const TCallSite& call, bool approved) {
     const int f = s.caches.AddFunction(call.target, {}, approved);
     if (f >= 0 && !s.caches.Function(f).invalid) {
       LinkTo(s, x, call, f, approved);
+      // Without analysis a call out of the caller's own code (an import
+      // slot, a thunk of another module) may lead on anywhere.
+      if (!s.model.AnalysesFunctions()) {
+        const TTraceModule* own = s.ModuleOf(s.items[x]);
+        if (!own || !own->InCode(call.target)) LinkTo(s, x, call, -1, approved);
+        return;
+      }
       for (const TUnknownTarget& u : s.caches.Function(f).fi.UnknownTargets)
         if (!u.Call) {
           LinkTo(s, x, call, -1, approved);

@@ -8,9 +8,8 @@ namespace ruvex {
 std::string PrepareStack(ITraceHost& host, Address framePointer, Address stackTop, Address stackBottom, bool stop,
                          Address stopAddress, const ICodeModel* model) {
   try {
-    const TX86CodeModel32 x86;
-    const ICodeModel& code = model ? *model : x86;
     const unsigned ps = host.PointerSize();
+    const ICodeModel& code = model ? *model : X86CodeModelFor(ps);
     const Address top = stackTop ? stackTop : host.CurrentStackBase();
     const Address bottom = stackBottom ? stackBottom : host.CurrentStackPointer();
     const IMemoryReader& memory = host.Memory();

@@ -48,7 +48,14 @@ std::u16string TStackTracer::InternalError(const char16_t* phase, const TTraceRe
   }
 }
 
-TStackTracer::TStackTracer(ITraceHost& host) : host_(host), model_(defaultModel_) {}
+const ICodeModel& X86CodeModelFor(unsigned pointerSize) {
+  static const TX86CodeModel32 model32;
+  static const TX86CodeModel64 model64;
+  if (pointerSize == 8) return model64;
+  return model32;
+}
+
+TStackTracer::TStackTracer(ITraceHost& host) : host_(host), model_(X86CodeModelFor(host.PointerSize())) {}
 TStackTracer::TStackTracer(ITraceHost& host, const ICodeModel& model) : host_(host), model_(model) {}
 
 std::u16string TStackTracer::TraceStack(const TTraceRequest& request) {

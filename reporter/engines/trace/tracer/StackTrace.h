@@ -54,7 +54,7 @@ inline constexpr char16_t kOriginalLocation[] = u">> original exception location
 
 class TStackTracer {
  public:
-  // The 32-bit x86 model unless another is given.
+  // Unless another is given, the x86 model of the host's pointer width.
   explicit TStackTracer(ITraceHost& host);
   TStackTracer(ITraceHost& host, const ICodeModel& model);
 
@@ -69,11 +69,13 @@ class TStackTracer {
   std::u16string InternalError(const char16_t* phase, const TTraceRequest& request, Address current);
 
   ITraceHost& host_;
-  TX86CodeModel32 defaultModel_;
   const ICodeModel& model_;
   std::mutex lock_;      // held for a whole trace; it guards the caches
   TTraceCaches caches_;  // kept from trace to trace
 };
+
+// The x86 code model of a process with pointers of `pointerSize` bytes.
+const ICodeModel& X86CodeModelFor(unsigned pointerSize);
 
 // The address as the internal-error texts show it: hexadecimal digits
 // (8 for 32-bit processes), then module, unit, line and public name.

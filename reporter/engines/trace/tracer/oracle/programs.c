@@ -84,4 +84,14 @@ NOINLINE int WalkOdd(int depth) {
 }
 int entry_mixed(void) { return walkers[0](6) + sink; }
 
+/* A deep stack: 200 frames of one routine. */
+NOINLINE int Deep(int n) {
+  if (n == 0) {
+    Fault();
+    return sink;
+  }
+  return Deep(n - 1) + 1 + sink;
+}
+int entry_deep(void) { return Deep(200) + sink; }
+
 int __stdcall DllMainCRTStartup(void* module, unsigned reason, void* reserved) { return 1; }

@@ -1,5 +1,5 @@
 // Traces a stack fixture the oracle wrote: the image file, the stack dump,
-// the registers at the fault and the function symbols. Prints the listed
+// the pointer width, the registers at the fault and the function symbols. Prints the listed
 // call stack, one location per line. With a third argument the frame
 // pointer is left out and the trace relies on call sites alone.
 #include <cstdio>
@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
     in >> key >> std::hex;
     if (key == "image") {
       in >> image;
+    } else if (key == "pointer") {
+      in >> host.pointerSize;
     } else if (key == "stack") {
       in >> stackBase >> stackTop;
     } else if (key == "registers") {
