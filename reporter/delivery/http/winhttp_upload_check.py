@@ -4,7 +4,7 @@ the custom-script server on 127.0.0.1, runs the 64-bit sample under wine in a
 private prefix and compares what the server parsed with what was sent.
 
 Usage: winhttp_upload_check.py SAMPLE.exe PREFIX"""
-import os, subprocess, sys, time
+import os, subprocess, sys, tempfile, time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
@@ -56,6 +56,27 @@ def h(data):
     return (data if isinstance(data, bytes) else data.encode("utf-8")).hex()
 
 
+def curl_parsed(expected):
+    """What the server parses when curl posts the fields and files of the expected lines."""
+    server = Server(os.path.join(HERE, "upload_server.py"), 1)
+    with tempfile.TemporaryDirectory() as folder:
+        command = ["curl", "-s", "--max-time", "20", "http://127.0.0.1:%d/upload/" % server.port]
+        for line in expected:
+            kind, name, *rest = line.split(" ")
+            name = bytes.fromhex(name)
+            if kind == "field":
+                command += [b"--form-string", name + b"=" + bytes.fromhex(rest[0])]
+            else:
+                file_name, content = bytes.fromhex(rest[0]), bytes.fromhex(rest[1])
+                path = os.path.join(folder, "%d" % len(command))
+                with open(path, "wb") as f:
+                    f.write(content)
+                command += [b"-F", name + b"=@" + path.encode() + b";filename=" + file_name]
+        answer = subprocess.run(command, stdout=subprocess.PIPE, timeout=30).stdout.decode().splitlines()
+    server.finished(5)
+    return answer[3:]
+
+
 def check_custom_script():
     server = Server(os.path.join(HERE, "upload_server.py"), 1)
     values, lines = run_sample("custom", server.port)
@@ -76,6 +97,7 @@ def check_custom_script():
         "file %s %s " % (h("File3"), h("empty.txt")),
     ]
     got = lines[3:]
+    check(curl_parsed(expected) == expected, "curl -F posting the same form is parsed the same")
     check(got == expected, "fields equal and files byte-identical, non-ASCII names included")
     if got != expected:
         for g, e in zip(got, expected):
