@@ -120,7 +120,7 @@ bool TFogBugz::Upload(const TTrackerIssue& issue) {
       {u"cmd", u"new"}, {u"token", token}, {u"sTitle", issue.title}, {u"sEvent", issue.description},
       {u"sProject", project}, {u"sArea", area}, {u"sCategory", category}, {u"sPersonAssignedTo", assignTo},
       {u"sVersion", issue.version}, {u"sComputer", issue.computerName}, {u"sCustomerEmail", issue.email},
-      {u"ixMailbox", issue.email}, {u"sScoutDescription", issue.checksum},
+      {u"sScoutDescription", issue.checksum},
       {u"nFileCount", Utf8ToUtf16(std::to_string(files.size()))}};
   for (const auto& [name, value] : added) job.fields.push_back({name, value});
   job.options.rawUtf8Fields = false;
