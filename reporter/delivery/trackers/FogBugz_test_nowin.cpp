@@ -40,7 +40,7 @@ TEST(FogBugz, LogsOnReadsTheListsAndLogsOff) {
   EXPECT_EQ(tracker.Lists().projects, (TTextList{u"Kelvane", u"Other"}));
   EXPECT_EQ(tracker.Lists().areaProjects, (TTextList{u"Kelvane", u"Kelvane", u"Other"}));
   EXPECT_EQ(tracker.Lists().users, (TTextList{u"Rita Weber", u"Ole Sand"}));
-  EXPECT_EQ(FileLines(run.log), (std::vector<std::string>{"get logon", "get listProjects", "get listAreas",
+  EXPECT_EQ(FileLines(run.log), (std::vector<std::string>{"form logon ", "get listProjects", "get listAreas",
                                                            "get listCategories", "get listPriorities",
                                                            "get listPeople", "get logoff"}));
 }
