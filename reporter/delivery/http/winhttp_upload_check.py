@@ -125,10 +125,39 @@ def check_success_without_content():
     server.finished(5)
 
 
+def check_untrusted_authority():
+    with tempfile.TemporaryDirectory() as folder:
+        ca, key, cert = (os.path.join(folder, n) for n in ("ca.pem", "key.pem", "cert.pem"))
+        quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                        "/CN=Test Authority", "-keyout", os.path.join(folder, "ca-key.pem"), "-out", ca], **quiet)
+        subprocess.run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1",
+                        "-keyout", key, "-out", os.path.join(folder, "req.pem")], **quiet)
+        with open(os.path.join(folder, "ext"), "w") as f:
+            f.write("subjectAltName=IP:127.0.0.1\n")
+        subprocess.run(["openssl", "x509", "-req", "-in", os.path.join(folder, "req.pem"), "-CA", ca, "-CAkey",
+                        os.path.join(folder, "ca-key.pem"), "-CAcreateserial", "-days", "2", "-extfile",
+                        os.path.join(folder, "ext"), "-out", cert], **quiet)
+        server = Server(os.path.join(HERE, "upload_server.py"), 1, cert, key)
+        values, _ = run_sample("tls", server.port)
+        server.finished(1)
+        server = Server(os.path.join(HERE, "upload_server.py"), 1, cert, key)
+        lax, lines = run_sample("tls-lax", server.port)
+        server.finished(5)
+    # Without the checks the same server is reached: the refusal is the certificate's.
+    check(lax.get("ok") == "1" and len(lines) > 3, "untrusted authority: reached with the checks off (%s)"
+          % lax.get("error", "").split(" ")[0])
+    check(values.get("ok") == "0", "untrusted authority: strict certificates refuse the server")
+    # Windows names the refusal 12175 (secure failure); wine's library 12157 (secure channel error).
+    check(values.get("error", "").split(" ")[0] in ("12175", "12157"), "untrusted authority: a secure failure (%s)"
+          % values.get("error", "").split(" ")[0])
+
+
 def main():
     try:
         check_custom_script()
         check_wrong_password()
+        check_untrusted_authority()
         check_success_without_content()
     finally:
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=PREFIX),

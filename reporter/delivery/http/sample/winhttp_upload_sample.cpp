@@ -6,6 +6,8 @@
 //   custom  the custom-script form with fields and files to /upload/
 //   auth    the same to /auth with a wrong password
 //   status  the same to /status/204, a success without content
+//   tls     the same over https to a server whose authority is not trusted
+//   tls-lax the same with the certificate checks switched off
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -80,7 +82,8 @@ std::uint64_t PlannedLength(const TCustomScriptJob& job, kelvane::TMemoryFileSys
 }
 
 int Run(const std::string& which, std::uint16_t port) {
-  const auto winHttp = CreateWinHttpClient(SplitHttpServer("127.0.0.1", port, false));
+  const auto winHttp = CreateWinHttpClient(SplitHttpServer("127.0.0.1", port, which.starts_with("tls")),
+                                           TWinHttpOptions{.strictCerts = which != "tls-lax"});
   if (!winHttp) {
     std::puts("nolibrary");
     return 2;
