@@ -1,6 +1,7 @@
 #include "reporter/delivery/http/CustomScriptPost.h"
 
 #include <cctype>
+#include <random>
 
 #include "common/text/Utf.h"
 #include "reporter/delivery/mime/Base64.h"
@@ -12,7 +13,30 @@ namespace {
 
 using kelvane::Utf16ToUtf8;
 
-const std::string kDelimiter = std::string("\r\n--") + kMultipartBoundary + "\r\n";
+std::string Delimiter(std::string_view boundary) { return "\r\n--" + std::string(boundary) + "\r\n"; }
+
+// Whether a file holds the delimiter line's "--boundary", read once in
+// blocks that overlap by the text's length; the file is rewound after.
+bool FileHolds(kelvane::IFileReader& file, const std::string& text) {
+  std::string window;
+  char block[65536];
+  bool found = false;
+  for (std::size_t n; !found && (n = file.Read(block, sizeof block)) > 0;) {
+    window.append(block, n);
+    found = window.find(text) != std::string::npos;
+    if (window.size() > text.size()) window.erase(0, window.size() - text.size());
+  }
+  file.Rewind();
+  return found;
+}
+
+std::string RandomSuffix() {
+  std::random_device source;
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string suffix = "_";
+  for (int i = 0; i < 16; ++i) suffix.push_back(kDigits[source() & 15]);
+  return suffix;
+}
 
 bool IsMailField(std::u16string_view name) { return name == u"MailFrom" || name == u"MailAddr"; }
 
@@ -39,16 +63,30 @@ std::string FileNameText(const std::u16string& name) {
   return IsLatin1Text(safe) ? ToLatin1(safe) : Utf16ToUtf8(safe);
 }
 
-std::string FilePartHead(const TPostFile& file) {
-  return kDelimiter + "Content-Disposition: form-data; name=\"" + FieldNameText(file.fieldName, false) +
+std::string FilePartHead(const TPostFile& file, std::string_view boundary) {
+  return Delimiter(boundary) + "Content-Disposition: form-data; name=\"" + FieldNameText(file.fieldName, false) +
          "\"; filename=\"" + FileNameText(file.sendAsName) + "\"\r\nContent-Type: application/octet-stream\r\n\r\n";
 }
 
-std::string Closing() { return std::string("\r\n--") + kMultipartBoundary + "--\r\n"; }
+std::string Closing(std::string_view boundary) { return "\r\n--" + std::string(boundary) + "--\r\n"; }
 
 }  // namespace
 
-std::string MultipartFieldPart(const std::vector<TPostField>& fields, const TMultipartOptions& options) {
+std::string MultipartBoundary(const std::vector<TPostFile>& files) {
+  std::string boundary = kMultipartBoundary;
+  // A few tries: a random suffix that occurs as well is all but impossible.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    bool clash = false;
+    for (const TPostFile& file : files)
+      if (file.file && (clash = FileHolds(*file.file, "--" + boundary))) break;
+    if (!clash) break;
+    boundary = kMultipartBoundary + RandomSuffix();
+  }
+  return boundary;
+}
+
+std::string MultipartFieldPart(const std::vector<TPostField>& fields, const TMultipartOptions& options,
+                               std::string_view boundary) {
   std::string part;
   for (const TPostField& field : fields) {
     const std::u16string content =
@@ -66,13 +104,13 @@ std::string MultipartFieldPart(const std::vector<TPostField>& fields, const TMul
     // Content holding the delimiter would end its part early: such a field
     // goes base64, which never contains "--".
     if (encoding != "base64" || !encodingLine) {
-      if (bytes.find(std::string("--") + kMultipartBoundary) != std::string::npos) {
+      if (bytes.find("--" + std::string(boundary)) != std::string::npos) {
         encoding = "base64";
         bytes = Base64(bytes);
         encodingLine = true;
       }
     }
-    part += kDelimiter + "Content-Disposition: form-data; name=\"" + FieldNameText(field.name, options.alwaysUtf8) +
+    part += Delimiter(boundary) + "Content-Disposition: form-data; name=\"" + FieldNameText(field.name, options.alwaysUtf8) +
             "\"\r\nContent-Type: text/plain; charset=\"" + charset + "\"\r\n";
     if (encodingLine) part += "Content-Transfer-Encoding: " + encoding + "\r\n";
     part += "\r\n" + bytes;
@@ -81,14 +119,14 @@ std::string MultipartFieldPart(const std::vector<TPostField>& fields, const TMul
 }
 
 THttpBody MultipartBody(const std::vector<TPostField>& fields, const std::vector<TPostFile>& files,
-                        const TMultipartOptions& options) {
+                        const TMultipartOptions& options, std::string_view boundary) {
   THttpBody body;
-  body.AddText(MultipartFieldPart(fields, options));
+  body.AddText(MultipartFieldPart(fields, options, boundary));
   for (const TPostFile& file : files) {
-    body.AddText(FilePartHead(file));
+    body.AddText(FilePartHead(file, boundary));
     body.AddFile(file.file, false);
   }
-  body.AddText(Closing());
+  body.AddText(Closing(boundary));
   return body;
 }
 
@@ -125,8 +163,9 @@ TCustomScriptResult PostMultipart(THttpSession& session, const TCustomScriptJob&
 TCustomScriptResult PostMultipartFiles(THttpSession& session, const TCustomScriptJob& job,
                                        const std::vector<TPostFile>& files, const TCustomScriptServices& services) {
   IProgressAlert* progress = services.progress;
-  const THttpBody body = MultipartBody(job.fields, files, job.options);
-  std::vector<std::string> headers{std::string("Content-Type: multipart/form-data; boundary=") + kMultipartBoundary};
+  const std::string boundary = MultipartBoundary(files);
+  const THttpBody body = MultipartBody(job.fields, files, job.options, boundary);
+  std::vector<std::string> headers{"Content-Type: multipart/form-data; boundary=" + boundary};
   if (!job.mailFrom.empty())
     if (const std::optional<std::string> from = FormatMailAddress(job.mailFrom, false, job.options.alwaysUtf8))
       headers.push_back("From: " + *from);

@@ -30,11 +30,15 @@ struct TMultipartOptions {
   bool bareMailFields = true;  // HttpBareMailFields
 };
 
+// The fixed boundary, or the same with a random suffix when a file holds
+// it (each file read once and rewound).
+std::string MultipartBoundary(const std::vector<TPostFile>& files);
 // The text parts: one per field, in list order.
-std::string MultipartFieldPart(const std::vector<TPostField>& fields, const TMultipartOptions& options);
+std::string MultipartFieldPart(const std::vector<TPostField>& fields, const TMultipartOptions& options,
+                               std::string_view boundary = kMultipartBoundary);
 // Field part, file parts and the closing delimiter.
 THttpBody MultipartBody(const std::vector<TPostField>& fields, const std::vector<TPostFile>& files,
-                        const TMultipartOptions& options);
+                        const TMultipartOptions& options, std::string_view boundary = kMultipartBoundary);
 
 // A redirect the shell may open: an absolute http or https URL, and
 // nothing else (no file, no program, no other scheme).

@@ -95,6 +95,26 @@ TEST(CustomScriptPost, AFieldHoldingTheDelimiterStaysOneField) {
                                       "field " + Hex("Evil") + " " + Hex(boundaryLine)}));
 }
 
+TEST(CustomScriptPost, AFileHoldingTheDelimiterGetsAnotherBoundary) {
+  TServerRun run(1);
+  THttpSession session(*run.client, {});
+  kelvane::TMemoryFileSystem files;
+  const std::string evil = std::string("a\r\n--") + kMultipartBoundary + "--\r\n" + std::string(70000, 'b') +
+                           "\r\n--" + kMultipartBoundary + "\r\nContent-Disposition: form-data; name=\"x\"\r\n\r\ny";
+  files.Add(u"evil", evil);
+  TCustomScriptJob job;
+  job.path = "/";
+  job.fieldNames = {u"File1"};
+  job.sendAsNames = {u"evil.txt"};
+  job.paths = {u"evil"};
+  const TCustomScriptResult result = PostMultipart(session, job, {&files, nullptr, {}, {}});
+  ASSERT_TRUE(result.ok);
+  const std::vector<std::string> lines = Lines(result.response);
+  EXPECT_EQ(lines[0].substr(9), lines[1].substr(9)) << "declared and received length";
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end()),
+            std::vector<std::string>{"file " + Hex("File1") + " " + Hex("evil.txt") + " " + Hex(evil)});
+}
+
 TEST(CustomScriptPost, ARedirectCountsAsSuccessAndIsOpened) {
   TServerRun run(1);
   THttpSession session(*run.client, {});

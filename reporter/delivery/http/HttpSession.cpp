@@ -65,12 +65,14 @@ THttpSession::TNext THttpSession::Judge(const THttpReply& reply, THttpOutcome& o
     return TNext::nDone;
   }
   outcome.status = reply.status;
+  // Every 2xx is a delivered report: a script may answer 201 or 204.
+  if (reply.status >= 200 && reply.status <= 299) {
+    authAccepted_ = authRequested_;
+    outcome.ok = true;
+    outcome.answer = DecodeEntities(reply.body);
+    return TNext::nDone;
+  }
   switch (reply.status) {
-    case 200:
-      authAccepted_ = authRequested_;
-      outcome.ok = true;
-      outcome.answer = DecodeEntities(reply.body);
-      return TNext::nDone;
     case 301:
     case 302:
     case 303:

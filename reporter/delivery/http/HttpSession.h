@@ -18,7 +18,7 @@ struct THttpAccounts {
 };
 
 struct THttpOutcome {
-  bool ok = false;             // 200, or a redirect 301 to 303
+  bool ok = false;             // any 2xx, or a redirect 301 to 303
   int status = 0;              // 0 when no answer came
   std::string answer;          // the body, entities decoded, also of a failed status
   std::string redirectUrl;     // the Location of a redirect

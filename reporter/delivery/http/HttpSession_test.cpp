@@ -50,6 +50,10 @@ TEST(HttpSession, EachChallengeKindIsRetriedAtMostOnce) {
       {"other error: no retry", {Error(kErrorCannotConnect)}, {}, false, 1},
       {"redirect is success", {Status(302)}, {}, true, 1},
       {"server error", {Status(500)}, {}, false, 1},
+      {"created is success", {Status(201)}, {}, true, 1},
+      {"no content is success", {Status(204)}, {}, true, 1},
+      {"299 is success", {Status(299)}, {}, true, 1},
+      {"300 is no success", {Status(300)}, {}, false, 1},
   };
   for (const TCase& c : cases) {
     TFakeHttpClient client;

@@ -17,6 +17,9 @@ struct TWinHttpOptions {
   bool strictCerts = true;
   bool followRedirects = false;          // HttpFollowRedirects
   std::size_t maxAnswerBytes = 16 * 1024 * 1024;
+  // Each of name lookup, connecting, sending and receiving; a stalled
+  // server must not hold the crashed program for ever.
+  int timeoutMilliseconds = 30000;
 };
 
 // Null when the library is not there (off Windows always).

@@ -18,6 +18,7 @@ struct TWinHttpApi {
   decltype(&::WinHttpAddRequestHeaders) AddRequestHeaders = nullptr;
   decltype(&::WinHttpSendRequest) SendRequest = nullptr;
   decltype(&::WinHttpSetOption) SetOption = nullptr;
+  decltype(&::WinHttpSetTimeouts) SetTimeouts = nullptr;
   decltype(&::WinHttpWriteData) WriteData = nullptr;
   decltype(&::WinHttpReceiveResponse) ReceiveResponse = nullptr;
   decltype(&::WinHttpQueryHeaders) QueryHeaders = nullptr;
@@ -37,6 +38,7 @@ struct TWinHttpApi {
     complete = Load(Open, "WinHttpOpen") && Load(Connect, "WinHttpConnect") &&
                Load(OpenRequest, "WinHttpOpenRequest") && Load(AddRequestHeaders, "WinHttpAddRequestHeaders") &&
                Load(SendRequest, "WinHttpSendRequest") && Load(SetOption, "WinHttpSetOption") &&
+               Load(SetTimeouts, "WinHttpSetTimeouts") &&
                Load(WriteData, "WinHttpWriteData") && Load(ReceiveResponse, "WinHttpReceiveResponse") &&
                Load(QueryHeaders, "WinHttpQueryHeaders") && Load(QueryAuthSchemes, "WinHttpQueryAuthSchemes") &&
                Load(SetCredentials, "WinHttpSetCredentials") &&
@@ -141,6 +143,12 @@ class TWinHttpClient final : public IHttpClient {
     if (!session_)
       session_.Reset(Api().Open(L"RuvexExcept/4.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                 WINHTTP_NO_PROXY_BYPASS, 0));
+    if (session_ && !timeoutsSet_) {
+      // The library waits for a name lookup without end by default.
+      const int limit = options_.timeoutMilliseconds;
+      if (!Api().SetTimeouts(session_.Get(), limit, limit, limit, limit)) return false;
+      timeoutsSet_ = true;
+    }
     if (session_ && !connection_)
       connection_.Reset(Api().Connect(session_.Get(), kelvane::Wide(Widen(target_.host)), target_.port, 0));
     return static_cast<bool>(connection_);
@@ -292,6 +300,7 @@ class TWinHttpClient final : public IHttpClient {
   THttpTarget target_;
   TWinHttpOptions options_;
   TInternetHandle session_, connection_;
+  bool timeoutsSet_ = false;
   std::u16string proxyName_, proxyBypass_;  // configured or detected; kept alive for the option
   bool proxyDone_ = false;
 };

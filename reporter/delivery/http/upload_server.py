@@ -2,11 +2,12 @@
 """A custom upload script on 127.0.0.1 for the tests: python-multipart reads
 each POST and the answer lists what it found, as hex, one item a line.
 
-Usage: upload_server.py MAX_REQUESTS. Prints the port, then serves at most
+Usage: upload_server.py MAX_REQUESTS [CERT KEY]. With a certificate it
+speaks TLS. Prints the port, then serves at most
 MAX_REQUESTS requests or for 30 seconds, whichever ends first.
 Paths: /redirect answers 302; /auth wants Basic user:secret; /status/N
 answers N; anything else answers 200 with the parsed form."""
-import base64, http.server, io, socketserver, sys, time
+import base64, http.server, io, socketserver, ssl, sys, time
 
 import multipart
 
@@ -73,6 +74,10 @@ def main():
     limit = int(sys.argv[1])
     with Server(("127.0.0.1", 0), Handler) as server:
         server.timeout = 1
+        if len(sys.argv) > 3:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(sys.argv[2], sys.argv[3])
+            server.socket = context.wrap_socket(server.socket, server_side=True)
         print(server.server_address[1], flush=True)
         deadline = time.monotonic() + 30
         while server.handled < limit and time.monotonic() < deadline:

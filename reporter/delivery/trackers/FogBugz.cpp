@@ -38,9 +38,16 @@ bool TFogBugz::CheckServer() {
 }
 
 std::optional<std::string> TFogBugz::Command(const std::string& command, const TParameters& parameters) {
-  std::string path = account_.basePath + script_ + "?cmd=" + command;
-  for (const auto& [name, value] : parameters) path += "&" + name + "=" + UrlEscape(value);
-  const THttpOutcome outcome = session_.Get(path);
+  std::string query = "cmd=" + command;
+  for (const auto& [name, value] : parameters) query += "&" + name + "=" + UrlEscape(value);
+  // The logon's password goes in a form body: a query lands in server and proxy logs.
+  const bool secret = command == "logon";
+  THttpBody form;
+  form.AddText(query);
+  const std::string path = account_.basePath + script_;
+  const THttpOutcome outcome =
+      secret ? session_.Send("POST", path, {"Content-Type: application/x-www-form-urlencoded"}, &form)
+             : session_.Get(path + "?" + query);
   if (!outcome.ok) return std::nullopt;
   if (const std::optional<std::string> error = XmlElement(outcome.answer, "<error")) {
     session_.SetTrackerError(error->empty() ? u"error" : Utf8ToUtf16(*error));
@@ -120,7 +127,7 @@ bool TFogBugz::Upload(const TTrackerIssue& issue) {
       {u"cmd", u"new"}, {u"token", token}, {u"sTitle", issue.title}, {u"sEvent", issue.description},
       {u"sProject", project}, {u"sArea", area}, {u"sCategory", category}, {u"sPersonAssignedTo", assignTo},
       {u"sVersion", issue.version}, {u"sComputer", issue.computerName}, {u"sCustomerEmail", issue.email},
-      {u"ixMailbox", issue.email}, {u"sScoutDescription", issue.checksum},
+      {u"sScoutDescription", issue.checksum},
       {u"nFileCount", Utf8ToUtf16(std::to_string(files.size()))}};
   for (const auto& [name, value] : added) job.fields.push_back({name, value});
   job.options.rawUtf8Fields = false;

@@ -25,12 +25,6 @@ std::u16string Child(const std::string& item, std::string_view tag) {
   return Utf8ToUtf16(XmlElement(item, tag).value_or(""));
 }
 
-std::u16string WithoutCharacters(std::u16string text, std::u16string_view unwanted) {
-  std::u16string kept;
-  for (char16_t c : text)
-    if (unwanted.find(c) == std::u16string_view::npos) kept.push_back(c);
-  return kept;
-}
 
 }  // namespace
 
@@ -160,7 +154,8 @@ std::optional<std::string> TMantis::Upload(const TTrackerIssue& issue) {
   if (!Init()) return std::nullopt;
   std::u16string project = issue.project, area = issue.area, version = issue.version, user = issue.assignTo;
   std::u16string priority = u"normal", severity = u"crash";
-  const std::u16string description = WithoutCharacters(issue.description, u"\"&<>");
+  // Escaped, never stripped: the description is the user's own account of the fault.
+  const std::u16string& description = issue.description;
   CheckListValue(project, lists_.projects, {});  // the owner the other lists are matched under
   if (!CheckDoubleListValue(version, lists_.versions, {}, lists_.versionProjects, project)) version.clear();
   if (!CheckDoubleListValue(user, lists_.users, lists_.userIds, lists_.userProjects, project)) user.clear();

@@ -57,7 +57,7 @@ TEST(Mantis, CreatesTheIssueWithItsReferencesAndAttachesTheFiles) {
   TMantis tracker(run.session, kAccount, {&files, nullptr, {}});
   TTrackerIssue issue;
   issue.title = u"Crash <in> R&D \u00fc";
-  issue.description = u"say \"hi\" & <bye>";
+  issue.description = u"say \"hi\" & <bye> ]]>";
   issue.project = u"kelvane";
   issue.area = u"crash";
   issue.version = u"2.0";
@@ -69,7 +69,7 @@ TEST(Mantis, CreatesTheIssueWithItsReferencesAndAttachesTheFiles) {
   EXPECT_EQ(FileLines(run.log),
             (std::vector<std::string>{
                 "issue 1 2.0 5 30 70 " + Hex("Crash <in> R&D \xc3\xbc") + " " + Hex("Crash") + " " +
-                    Hex("Windows 10 (Version 22H2,") + " " + Hex("say hi  bye"),
+                    Hex("Windows 10 (Version 22H2,") + " " + Hex("say \"hi\" & <bye> ]]>"),
                 "attach 123 " + Hex("shot.png") + " image/png " + Hex(binary)}));
 }
 

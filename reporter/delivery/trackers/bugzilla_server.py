@@ -64,7 +64,7 @@ def create(params):
 
 def add_attachment(params):
     logged_on(params)
-    log("attach", hexed(",".join(params["exclude_fields"])), str(params["ids"]), hexed(params["file_name"]),
+    log("attach", hexed(",".join(params.get("exclude_fields", []))), str(params["ids"]), hexed(params["file_name"]),
         hexed(params["summary"]), params["content_type"], params["data"].data.hex())
     return {"ids": [7]}
 

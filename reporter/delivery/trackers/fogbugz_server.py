@@ -70,6 +70,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_POST(self):
         body = self.rfile.read(int(self.headers["Content-Length"]))
+        if self.headers.get("Content-Type", "").startswith("application/x-www-form-urlencoded"):
+            url = urllib.parse.urlsplit(self.path)
+            q = {k: v[0] for k, v in urllib.parse.parse_qs(body.decode(), keep_blank_values=True).items()}
+            log("form", q.get("cmd", ""), "with-query" if url.query else "")
+            self.answer(command(q.get("cmd"), q) if url.path == "/fb/api.asp" else "<error>no such path</error>")
+            return
         log("post", self.headers["Content-Length"], str(len(body)))
 
         def on_field(field):
