@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "reporter/delivery/http/FakeHttpClient.h"
+#include "reporter/delivery/http/client/FakeHttpClient.h"
 
 namespace ruvex {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "common/text/Utf.h"
-#include "reporter/delivery/http/LoopbackScript.h"
-#include "reporter/delivery/http/SocketHttpClient.h"
+#include "reporter/delivery/http/client/LoopbackScript.h"
+#include "reporter/delivery/http/client/SocketHttpClient.h"
 #include "reporter/delivery/trackers/Bugzilla.h"
 #include "common/files/MemoryFileSystem.h"
 

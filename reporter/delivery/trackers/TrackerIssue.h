@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "reporter/delivery/http/CustomScriptPost.h"
-#include "reporter/delivery/http/HttpSession.h"
+#include "reporter/delivery/http/upload/CustomScriptPost.h"
+#include "reporter/delivery/http/client/HttpSession.h"
 #include "reporter/delivery/smtp/AttachmentFiles.h"
 #include "reporter/delivery/trackers/ListValues.h"
 

@@ -8,7 +8,7 @@
 
 #include "common/files/MemoryFileSystem.h"
 #include "common/text/Utf.h"
-#include "reporter/delivery/http/WinHttpClient.h"
+#include "reporter/delivery/http/client/WinHttpClient.h"
 #include "reporter/delivery/trackers/Bugzilla.h"
 #include "reporter/delivery/trackers/FogBugz.h"
 #include "reporter/delivery/trackers/Mantis.h"

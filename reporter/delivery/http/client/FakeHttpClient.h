@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "reporter/delivery/http/HttpClient.h"
+#include "reporter/delivery/http/client/HttpClient.h"
 
 namespace ruvex {
 

@@ -1,4 +1,4 @@
-#include "reporter/delivery/http/HttpSession.h"
+#include "reporter/delivery/http/client/HttpSession.h"
 
 #include <algorithm>
 

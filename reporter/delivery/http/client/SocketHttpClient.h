@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
-#include "reporter/delivery/http/HttpClient.h"
-#include "reporter/delivery/http/HttpTarget.h"
+#include "reporter/delivery/http/client/HttpClient.h"
+#include "reporter/delivery/http/client/HttpTarget.h"
 #include "reporter/delivery/transport/Transport.h"
 
 namespace ruvex {

@@ -1,8 +1,8 @@
-#include "reporter/delivery/http/HttpSession.h"
+#include "reporter/delivery/http/client/HttpSession.h"
 
 #include <gtest/gtest.h>
 
-#include "reporter/delivery/http/FakeHttpClient.h"
+#include "reporter/delivery/http/client/FakeHttpClient.h"
 
 namespace ruvex {
 namespace {

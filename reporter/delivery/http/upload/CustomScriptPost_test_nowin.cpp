@@ -5,9 +5,9 @@
 #include <sstream>
 
 #include "common/text/Utf.h"
-#include "reporter/delivery/http/CustomScriptPost.h"
-#include "reporter/delivery/http/LoopbackScript.h"
-#include "reporter/delivery/http/SocketHttpClient.h"
+#include "reporter/delivery/http/upload/CustomScriptPost.h"
+#include "reporter/delivery/http/client/LoopbackScript.h"
+#include "reporter/delivery/http/client/SocketHttpClient.h"
 #include "common/files/MemoryFileSystem.h"
 
 namespace ruvex {
@@ -28,7 +28,7 @@ struct TServerRun {
   TLoopbackScript server;
   std::unique_ptr<IHttpClient> client;
   explicit TServerRun(int requests)
-      : server(testing::SourcePath("reporter/delivery/http/upload_server.py"), {std::to_string(requests)}) {
+      : server(testing::SourcePath("reporter/delivery/http/upload/upload_server.py"), {std::to_string(requests)}) {
     client = CreateSocketHttpClient(SplitHttpServer("127.0.0.1:" + std::to_string(server.Port()), 0, false),
                                     [] { return CreateTcpStream(); });
   }

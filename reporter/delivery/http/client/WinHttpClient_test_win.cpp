@@ -1,6 +1,6 @@
 // The WinHTTP client against a one-shot server on 127.0.0.1 in the test
 // itself: what the library sends, and what the client reads back.
-#include "reporter/delivery/http/WinHttpClient.h"
+#include "reporter/delivery/http/client/WinHttpClient.h"
 #include "common/files/MemoryFileSystem.h"
 
 #include <winsock2.h>

@@ -1,9 +1,9 @@
-#include "reporter/delivery/http/SocketHttpClient.h"
+#include "reporter/delivery/http/client/SocketHttpClient.h"
 
 #include <cctype>
 
 #include "common/text/Utf.h"
-#include "reporter/delivery/http/HttpResponse.h"
+#include "reporter/delivery/http/client/HttpResponse.h"
 #include "reporter/delivery/mime/Base64.h"
 
 namespace ruvex {

@@ -1,4 +1,4 @@
-#include "reporter/delivery/http/HttpResponse.h"
+#include "reporter/delivery/http/client/HttpResponse.h"
 
 #include <gtest/gtest.h>
 

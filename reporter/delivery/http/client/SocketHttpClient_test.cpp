@@ -1,9 +1,9 @@
-#include "reporter/delivery/http/SocketHttpClient.h"
+#include "reporter/delivery/http/client/SocketHttpClient.h"
 #include "common/files/MemoryFileSystem.h"
 
 #include <gtest/gtest.h>
 
-#include "reporter/delivery/http/CustomScriptPost.h"
+#include "reporter/delivery/http/upload/CustomScriptPost.h"
 #include "reporter/delivery/transport/ScriptedStream.h"
 
 namespace ruvex {

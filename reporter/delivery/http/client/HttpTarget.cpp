@@ -1,4 +1,4 @@
-#include "reporter/delivery/http/HttpTarget.h"
+#include "reporter/delivery/http/client/HttpTarget.h"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "reporter/delivery/http/RedirectOpener.h"
+#include "reporter/delivery/http/upload/RedirectOpener.h"
 
 namespace ruvex {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "reporter/delivery/http/HttpClient.h"
-#include "reporter/delivery/http/HttpSession.h"
-#include "reporter/delivery/http/HttpTarget.h"
+#include "reporter/delivery/http/client/HttpClient.h"
+#include "reporter/delivery/http/client/HttpSession.h"
+#include "reporter/delivery/http/client/HttpTarget.h"
 #include "reporter/delivery/transport/Transport.h"
 
 namespace ruvex {

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "reporter/delivery/http/HttpClient.h"
-#include "reporter/delivery/http/HttpTarget.h"
+#include "reporter/delivery/http/client/HttpClient.h"
+#include "reporter/delivery/http/client/HttpTarget.h"
 
 namespace ruvex {
 

@@ -1,4 +1,4 @@
-#include "reporter/delivery/http/WinHttpClient.h"
+#include "reporter/delivery/http/client/WinHttpClient.h"
 
 namespace ruvex {
 

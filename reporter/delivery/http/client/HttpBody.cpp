@@ -1,4 +1,4 @@
-#include "reporter/delivery/http/HttpBody.h"
+#include "reporter/delivery/http/client/HttpBody.h"
 
 #include "reporter/delivery/mime/Base64.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "reporter/delivery/http/HttpBody.h"
-#include "reporter/delivery/http/HttpSession.h"
+#include "reporter/delivery/http/client/HttpBody.h"
+#include "reporter/delivery/http/client/HttpSession.h"
 #include "reporter/delivery/smtp/AttachmentFiles.h"
 
 namespace ruvex {

@@ -1,4 +1,4 @@
-#include "reporter/delivery/http/CustomScriptPost.h"
+#include "reporter/delivery/http/upload/CustomScriptPost.h"
 
 #include <gtest/gtest.h>
 

@@ -14,8 +14,8 @@
 
 #include "common/files/MemoryFileSystem.h"
 #include "common/text/Utf.h"
-#include "reporter/delivery/http/CustomScriptPost.h"
-#include "reporter/delivery/http/WinHttpClient.h"
+#include "reporter/delivery/http/upload/CustomScriptPost.h"
+#include "reporter/delivery/http/client/WinHttpClient.h"
 
 namespace {
 

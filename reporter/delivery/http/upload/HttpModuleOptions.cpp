@@ -1,7 +1,7 @@
-#include "reporter/delivery/http/HttpModuleOptions.h"
+#include "reporter/delivery/http/upload/HttpModuleOptions.h"
 
-#include "reporter/delivery/http/SocketHttpClient.h"
-#include "reporter/delivery/http/WinHttpClient.h"
+#include "reporter/delivery/http/client/SocketHttpClient.h"
+#include "reporter/delivery/http/client/WinHttpClient.h"
 
 namespace ruvex {
 

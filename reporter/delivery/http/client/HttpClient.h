@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "reporter/delivery/http/HttpBody.h"
+#include "reporter/delivery/http/client/HttpBody.h"
 
 namespace ruvex {
 

@@ -1,11 +1,11 @@
-#include "reporter/delivery/http/RedirectOpener.h"
+#include "reporter/delivery/http/upload/RedirectOpener.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
 #include "common/text/Utf.h"
 #include "common/win/WinText_win.h"
-#include "reporter/delivery/http/CustomScriptPost.h"
+#include "reporter/delivery/http/upload/CustomScriptPost.h"
 
 namespace ruvex {
 
