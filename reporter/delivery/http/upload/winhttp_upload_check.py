@@ -7,7 +7,7 @@ Usage: winhttp_upload_check.py SAMPLE.exe PREFIX"""
 import os, subprocess, sys, tempfile, time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
+ROOT = os.path.normpath(os.path.join(HERE, "..", "..", "..", ".."))
 SAMPLE, PREFIX = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 # The servers need Debian's own Python, whose packages they import.
 PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
