@@ -26,7 +26,7 @@ SENTINEL = 0x00DEAD00  # the entry's return address: unmapped
 BUILDS = {"O0-fp": ["-O0", "-fno-omit-frame-pointer"],
           "O2-nofp": ["-O2", "-fomit-frame-pointer", "-fno-optimize-sibling-calls"]}
 ENTRIES = ["entry_chain", "entry_recursion", "entry_pointer", "entry_stale", "entry_badjump",
-           "entry_mixed", "entry_deep"]
+           "entry_mixed", "entry_deep", "entry_tail"]
 
 
 class Arch:
@@ -43,6 +43,15 @@ ARCHES = [Arch("i686", UC_MODE_32, 4, 0x10000000, "_DllMainCRTStartup@12",
           Arch("x86_64", UC_MODE_64, 8, 0x180000000, "DllMainCRTStartup",
                (UC_X86_REG_RIP, UC_X86_REG_RSP, UC_X86_REG_RBP))]
 MAX_INSTRUCTIONS = 100000
+
+# Cases whose frames are known to fall short, with the reason and the exact
+# number of frames missing; any other difference, or a different count,
+# fails. 64-bit code has no function analysis yet, so a tail jump is seen
+# only through a frame pointer.
+KNOWN_GAPS = {
+    "x86_64 O0-fp entry_tail no-fp": (2, "the tail jump of TailCaller is found only by function analysis, "
+                                         "which 64-bit code does not have yet"),
+}
 
 
 def build(work, arch, name, flags):
@@ -182,6 +191,10 @@ def compare(case, command, frames, stale, calls):
     print("%-38s %5d %5d %7d %5d %5d%s" % (case, calls, right, len(missing), len(extra), stale,
                                            "" if in_order else " (order!)"))
     if not (missing or extra or not in_order):
+        return 0
+    gap = KNOWN_GAPS.get(case)
+    if gap and not extra and in_order and len(missing) == gap[0]:
+        print("   known gap: " + gap[1])
         return 0
     print("   true:   " + " ".join("%x" % a for a in frames))
     print("   traced: " + " ".join("%x" % a for a in traced))

@@ -94,4 +94,17 @@ NOINLINE int Deep(int n) {
 }
 int entry_deep(void) { return Deep(200) + sink; }
 
+/* A tail call: TailCaller jumps to TailTarget instead of calling it, so
+   TailCaller's frame is gone and TailTarget returns straight into
+   BeforeTail. Sibling calls stay on for this function in every build. */
+NOINLINE int TailTarget(int x) {
+  Fault();
+  return x * 7 + sink;
+}
+__attribute__((noinline, optimize("O2", "optimize-sibling-calls", "omit-frame-pointer"))) int TailCaller(int x) {
+  return TailTarget(x + sink);
+}
+NOINLINE int BeforeTail(int x) { return TailCaller(x + 1) + 1 + sink; }
+int entry_tail(void) { return BeforeTail(2) + sink; }
+
 int __stdcall DllMainCRTStartup(void* module, unsigned reason, void* reserved) { return 1; }
