@@ -37,11 +37,13 @@ __attribute__((noinline)) void ChainInner(TBlockedChain& c) {
   WaitForSingleObject(c.release, 10000);
   chainSink = chainSink + 1;  // no tail call: the frame stays
 }
+constexpr int kLineOfInnerCall = __LINE__ + 3;  // the call of ChainInner just below
 __attribute__((noinline)) void ChainMiddle(TBlockedChain& c) {
   c.intoOuter = AddressOf(__builtin_return_address(0));
   ChainInner(c);
   chainSink = chainSink + 2;
 }
+constexpr int kLineOfMiddleCall = __LINE__ + 2;  // the call of ChainMiddle just below
 __attribute__((noinline)) void ChainOuter(TBlockedChain& c) {
   ChainMiddle(c);
   chainSink = chainSink + 3;
@@ -54,11 +56,13 @@ DWORD WINAPI BlockedThread(void* parameter) {
 
 // The listed call that returns to `returnAddress` (it ends there and starts
 // at most one instruction's length before it), named by the test program's
-// symbols as `function`.
-bool ListsCallReturningTo(const TStackTrace& items, Address returnAddress, const char16_t* function) {
+// symbols as `function` in this unit at `line`.
+bool ListsCallReturningTo(const TStackTrace& items, Address returnAddress, const char16_t* function, int line) {
   for (const TStackItem& item : items)
     if (item.Addr < returnAddress && returnAddress - item.Addr <= 15)
-      return item.FunctionName.find(function) != std::u16string::npos;
+      return item.FunctionName.find(function) != std::u16string::npos &&
+             item.UnitName.find(u"ProcessTrace_test_win.cpp") != std::u16string::npos &&
+             (item.Line ? item.Line : item.relLine) == line;
   return false;
 }
 
@@ -114,8 +118,8 @@ TEST(ProcessTrace, ListsTheChainOfAStoppedThread) {
                    item.Addr < AddressOf(reinterpret_cast<const void*>(&ChainInner)) + 256 &&
                    item.FunctionName.find(u"ChainInner") != std::u16string::npos;
   EXPECT_TRUE(innerListed) << listing;
-  EXPECT_TRUE(ListsCallReturningTo(items, chain.intoMiddle, u"ChainMiddle")) << listing;
-  EXPECT_TRUE(ListsCallReturningTo(items, chain.intoOuter, u"ChainOuter")) << listing;
+  EXPECT_TRUE(ListsCallReturningTo(items, chain.intoMiddle, u"ChainMiddle", kLineOfInnerCall)) << listing;
+  EXPECT_TRUE(ListsCallReturningTo(items, chain.intoOuter, u"ChainOuter", kLineOfMiddleCall)) << listing;
 }
 
 }  // namespace
