@@ -18,7 +18,7 @@ namespace {
 
 using kelvane::U16;
 
-struct TReportSpec {
+struct TSampleReport {
   std::uint32_t crc1 = 0xbadf00d, crc2 = 0x11111111, crc3 = 0x22222222;
   const char16_t* executable = u"Tool.exe";
   const char16_t* exceptionClass = u"EAccessViolation";  // empty: a freeze
@@ -28,18 +28,18 @@ struct TReportSpec {
 };
 
 // A report as the reporter renders it.
-std::u16string Report(const TReportSpec& spec) {
-  TReportItems header = {{u"date/time", u"2026-12-10, 09:00:" + std::u16string(spec.second < 10 ? u"0" : u"") +
-                                             kelvane::DecimalText(spec.second) + u", 5ms"},
-                         {u"executable", spec.executable},
+std::u16string Report(const TSampleReport& sample) {
+  TReportItems header = {{u"date/time", u"2026-12-10, 09:00:" + std::u16string(sample.second < 10 ? u"0" : u"") +
+                                             kelvane::DecimalText(sample.second) + u", 5ms"},
+                         {u"executable", sample.executable},
                          {u"exec. date/time", u"2026-12-01 08:00"}};
-  if (*spec.version) header.emplace_back(u"version", spec.version);
-  header.emplace_back(u"callstack crc", CallstackCrcText(spec.crc1, spec.crc2, spec.crc3));
+  if (*sample.version) header.emplace_back(u"version", sample.version);
+  header.emplace_back(u"callstack crc", CallstackCrcText(sample.crc1, sample.crc2, sample.crc3));
   header.emplace_back(u"exception number", u"1");
-  if (*spec.exceptionClass) header.emplace_back(u"exception class", spec.exceptionClass);
+  if (*sample.exceptionClass) header.emplace_back(u"exception class", sample.exceptionClass);
   header.emplace_back(u"exception message", u"Access violation: Ünïcödé €.");
   std::u16string stack;
-  for (std::size_t i = 0; i < spec.stackLines; ++i) stack += u"00401000 +000 Tool.exe Unit 12 +0 Function\r\n";
+  for (std::size_t i = 0; i < sample.stackLines; ++i) stack += u"00401000 +000 Tool.exe Unit 12 +0 Function\r\n";
   return RenderBugReport(header, {{u"main thread ($1a2c)", stack}, {u"cpu registers", u"eax = 00000000"}});
 }
 
@@ -55,8 +55,8 @@ std::vector<std::string> ReportsOf(const std::string& file) {
   return reports;
 }
 
-std::string Save(const std::string& file, const TReportSpec& spec, const TReportFileOptions& options = {}) {
-  return ComposeReportFile(file, Report(spec), options);
+std::string Save(const std::string& file, const TSampleReport& sample, const TReportFileOptions& options = {}) {
+  return ComposeReportFile(file, Report(sample), options);
 }
 
 // The new report stands whole at the end of the file, after a blank line.
@@ -96,7 +96,7 @@ TEST(ReportFileMergeTest, OnlyTheSameProgramAndKeyMakeADuplicate) {
   keepAll.noDupExcepts = false;
   const struct {
     const char* what;
-    TReportSpec second;
+    TSampleReport second;
     TReportFileOptions options;
     std::size_t reports;
   } cases[] = {
@@ -122,7 +122,7 @@ TEST(ReportFileMergeTest, OnlyTheSameProgramAndKeyMakeADuplicate) {
 
 TEST(ReportFileMergeTest, FreezesUseTheirOwnSwitchAndIncompleteChecksumsNeverMerge) {
   TReportFileOptions options;
-  const TReportSpec freeze{.exceptionClass = u""};
+  const TSampleReport freeze{.exceptionClass = u""};
   EXPECT_EQ(ReportsOf(Save(Save("", freeze), freeze, options)).size(), 1u);
   options.noDupFreezes = false;
   EXPECT_EQ(ReportsOf(Save(Save("", freeze), freeze, options)).size(), 2u);
@@ -136,7 +136,7 @@ TEST(ReportFileMergeTest, FreezesUseTheirOwnSwitchAndIncompleteChecksumsNeverMer
 // Without "version" the module dates decide; a checksum that only a
 // section line shows is no duplicate.
 TEST(ReportFileMergeTest, DatesStandInForAMissingVersionAndSectionsAreNotHeaders) {
-  const TReportSpec unversioned{.version = u""};
+  const TSampleReport unversioned{.version = u""};
   std::string file = Save("", unversioned);
   std::string later = Utf8(Report(unversioned));
   EXPECT_EQ(ReportsOf(ComposeReportFile(file, U16(later), {})).size(), 1u);

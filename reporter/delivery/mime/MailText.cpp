@@ -22,7 +22,7 @@ bool HasControl(std::u16string_view s) {
   return false;
 }
 
-// An addr-spec that goes into "<...>" unchanged: printable ASCII without
+// An address that goes into "<...>" unchanged: printable ASCII without
 // blanks or angle brackets, and not empty.
 bool IsSafeAddress(std::u16string_view s) {
   if (s.empty()) return false;
