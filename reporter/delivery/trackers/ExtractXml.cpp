@@ -1,5 +1,7 @@
 #include "reporter/delivery/trackers/ExtractXml.h"
 
+#include "reporter/delivery/http/client/HttpSession.h"
+
 namespace ruvex {
 namespace {
 
@@ -67,13 +69,16 @@ std::optional<TElementSpan> FindElement(std::string_view xml, std::string_view t
   }
 }
 
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The element's markup, untouched: entities and character data are read
+// only when a value is taken out of it (XmlValue).
 std::string Content(std::string_view xml, const TElementSpan& span) {
-  std::string_view content = xml.substr(span.contentStart, span.contentEnd - span.contentStart);
-  while (!content.empty() && IsBlank(content.front())) content.remove_prefix(1);
-  while (!content.empty() && IsBlank(content.back())) content.remove_suffix(1);
-  if (content.size() >= 12 && content.substr(0, 9) == "<![CDATA[" && content.substr(content.size() - 3) == "]]>")
-    content = content.substr(9, content.size() - 12);
-  return std::string(content);
+  return std::string(Trimmed(xml.substr(span.contentStart, span.contentEnd - span.contentStart)));
 }
 
 }  // namespace
@@ -82,6 +87,19 @@ std::optional<std::string> XmlElement(std::string_view xml, std::string_view tag
   const std::optional<TElementSpan> span = FindElement(xml, tag);
   if (!span) return std::nullopt;
   return Content(xml, *span);
+}
+
+std::string XmlValue(std::string_view markup) {
+  const std::string_view content = Trimmed(markup);
+  if (content.size() >= 12 && content.substr(0, 9) == "<![CDATA[" && content.substr(content.size() - 3) == "]]>")
+    return std::string(content.substr(9, content.size() - 12));
+  return DecodeEntities(content);
+}
+
+std::optional<std::string> XmlElementValue(std::string_view xml, std::string_view tag) {
+  const std::optional<std::string> markup = XmlElement(xml, tag);
+  if (!markup) return std::nullopt;
+  return XmlValue(*markup);
 }
 
 std::optional<std::string> ExtractXml(std::string_view xml, std::string_view path) {
@@ -114,7 +132,7 @@ std::string WithoutXmlElement(std::string_view xml, std::string_view tag) {
 
 std::optional<std::string> XmlRpcMember(std::string_view structXml, std::string_view name) {
   for (const std::string& member : XmlElements(structXml, "<member>")) {
-    const std::optional<std::string> memberName = XmlElement(member, "<name>");
+    const std::optional<std::string> memberName = XmlElementValue(member, "<name>");
     if (memberName && *memberName == name) return XmlElement(member, "<value>");
   }
   return std::nullopt;
@@ -122,13 +140,12 @@ std::optional<std::string> XmlRpcMember(std::string_view structXml, std::string_
 
 std::string XmlRpcScalar(std::string_view valueXml) {
   std::string_view text = valueXml;
-  if (text.empty() || text.front() != '<') return std::string(text);
+  if (text.empty() || text.front() != '<' || text.substr(0, 9) == "<![CDATA[") return XmlValue(text);
   const std::size_t close = text.find('>');
   if (close == std::string_view::npos) return {};
   std::string_view name = text.substr(1, close - 1);
   if (!name.empty() && name.back() == '/') return {};
-  const std::optional<std::string> inner = XmlElement(text, "<" + std::string(name) + ">");
-  return inner.value_or("");
+  return XmlElementValue(text, "<" + std::string(name) + ">").value_or("");
 }
 
 std::vector<std::string> XmlRpcArray(std::string_view valueXml) {

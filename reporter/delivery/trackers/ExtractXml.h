@@ -11,9 +11,16 @@
 namespace ruvex {
 
 // The content of the first element with this start tag text, from the
-// ">" of its start tag to its end tag, trimmed; a CDATA section loses its
-// brackets. Nullopt when there is none.
+// ">" of its start tag to its end tag, trimmed, as markup (entities and
+// CDATA sections left as they are, so nested elements can be looked for).
+// Nullopt when there is none.
 std::optional<std::string> XmlElement(std::string_view xml, std::string_view tag);
+
+// A value read out of markup: trimmed, a CDATA section without its
+// brackets and otherwise its entities decoded, once.
+std::string XmlValue(std::string_view markup);
+// XmlValue of the first element with this start tag text.
+std::optional<std::string> XmlElementValue(std::string_view xml, std::string_view tag);
 
 // Tags joined by "|": each is looked for inside the content of the one before.
 std::optional<std::string> ExtractXml(std::string_view xml, std::string_view path);
@@ -29,7 +36,7 @@ std::string WithoutXmlElement(std::string_view xml, std::string_view tag);
 // An XML-RPC struct member's <value> content by the member's name.
 std::optional<std::string> XmlRpcMember(std::string_view structXml, std::string_view name);
 // The text inside an XML-RPC value: the content of its type element, or
-// the value's own text when it has none.
+// the value's own text when it has none, read as XmlValue.
 std::string XmlRpcScalar(std::string_view valueXml);
 // The <value> contents of an XML-RPC array value.
 std::vector<std::string> XmlRpcArray(std::string_view valueXml);

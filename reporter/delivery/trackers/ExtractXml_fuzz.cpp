@@ -11,6 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view xml(reinterpret_cast<const char*>(data), size);
   ruvex::ExtractXml(xml, "<methodResponse>|<params>|<value>");
   ruvex::XmlElements(xml, "<item");
+  ruvex::XmlElementValue(xml, "<name");
   ruvex::WithoutXmlElement(xml, "<subprojects");
   if (const auto value = ruvex::XmlElement(xml, "<struct>")) {
     if (const auto member = ruvex::XmlRpcMember(*value, "id")) {

@@ -18,10 +18,7 @@ TEST(ExtractXml, FindsElementsByTagText) {
       {"<returnValue>x</returnValue><return>y</return>", "<return", "y"},
       {"<v><v>inner</v>tail</v>", "<v>", "<v>inner</v>tail"},
       {"<v><v/>tail</v>", "<v>", "<v/>tail"},
-      {"<token><![CDATA[abc]]></token>", "<token>", "abc"},
-      {"<token><![CDATA[]]></token>", "<token>", ""},
-      {"<token><![CDATA[]></token>", "<token>", "<![CDATA[]>"},  // too short to hold a section
-      {"<t> <![CDATA[x</t>", "<t>", "<![CDATA[x"},
+      {"<token><![CDATA[abc]]></token>", "<token>", "<![CDATA[abc]]>"},  // markup until a value is read
       {"<item/><item>b</item>", "<item", ""},
       {"<a>open", "<a>", std::nullopt},
       {"<a", "<a", std::nullopt},
@@ -30,6 +27,29 @@ TEST(ExtractXml, FindsElementsByTagText) {
       {"<m><params><value><struct></struct></value></params></m>", "<m>|<params>|<value>", "<struct></struct>"},
   };
   for (const TCase& c : cases) EXPECT_EQ(ExtractXml(c.xml, c.path), c.content) << c.xml << " " << c.path;
+}
+
+TEST(ExtractXml, ValuesAreReadOnceAfterTheMarkup) {
+  struct TCase {
+    const char* markup;
+    const char* value;
+  };
+  const TCase cases[] = {
+      {" a &amp;lt; b ", "a &lt; b"},                          // decoded once, never twice
+      {"&lt;b&gt;x&lt;/b&gt;", "<b>x</b>"},
+      {"<![CDATA[a &amp; <b>]]>", "a &amp; <b>"},               // character data is taken as it is
+      {"<![CDATA[]]>", ""},
+      {"<![CDATA[]>", "<![CDATA[]>"},                           // too short to hold a section
+      {"&quot;&apos;&amp", "\"'&amp"},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(XmlValue(c.markup), c.value) << c.markup;
+
+  // An escaped tag inside a value is no element: the path finds the real one.
+  const char* xml = "<r><title>&lt;id&gt;7&lt;/id&gt;</title><id>42</id></r>";
+  EXPECT_EQ(ExtractXml(xml, "<r>|<id>"), "42");
+  EXPECT_EQ(XmlElementValue(*XmlElement(xml, "<r>"), "<title>"), "<id>7</id>");
+  EXPECT_EQ(XmlRpcScalar("<string>a&amp;b</string>"), "a&b");
+  EXPECT_EQ(XmlRpcScalar("x&lt;y"), "x<y");
 }
 
 TEST(ExtractXml, ListsSiblingsWithoutLookingInside) {

@@ -14,7 +14,7 @@ using kelvane::Utf8ToUtf16;
 TTextList ChildTexts(std::string_view xml, std::string_view element, std::string_view child) {
   TTextList texts;
   for (const std::string& item : XmlElements(xml, element))
-    texts.push_back(Utf8ToUtf16(XmlElement(item, child).value_or("")));
+    texts.push_back(Utf8ToUtf16(XmlElementValue(item, child).value_or("")));
   return texts;
 }
 
@@ -30,9 +30,9 @@ bool IsDecimal(const std::string& text) {
 bool TFogBugz::CheckServer() {
   const THttpOutcome outcome = session_.Get(account_.basePath + "/api.xml");
   if (!outcome.ok) return false;
-  const std::string minVersion = XmlElement(outcome.answer, "<minversion>").value_or("");
-  lists_.version = Utf8ToUtf16(XmlElement(outcome.answer, "<version>").value_or(""));
-  const std::string url = XmlElement(outcome.answer, "<url>").value_or("");
+  const std::string minVersion = XmlElementValue(outcome.answer, "<minversion>").value_or("");
+  lists_.version = Utf8ToUtf16(XmlElementValue(outcome.answer, "<version>").value_or(""));
+  const std::string url = XmlElementValue(outcome.answer, "<url>").value_or("");
   if (url.size() > 1) script_ = "/" + url.substr(0, url.size() - 1);
   return IsDecimal(minVersion) && std::atoi(minVersion.c_str()) <= 8;
 }
@@ -49,7 +49,7 @@ std::optional<std::string> TFogBugz::Command(const std::string& command, const T
       secret ? session_.Send("POST", path, {"Content-Type: application/x-www-form-urlencoded"}, &form)
              : session_.Get(path + "?" + query);
   if (!outcome.ok) return std::nullopt;
-  if (const std::optional<std::string> error = XmlElement(outcome.answer, "<error")) {
+  if (const std::optional<std::string> error = XmlElementValue(outcome.answer, "<error")) {
     session_.SetTrackerError(error->empty() ? u"error" : Utf8ToUtf16(*error));
     return std::nullopt;
   }
@@ -59,7 +59,7 @@ std::optional<std::string> TFogBugz::Command(const std::string& command, const T
 std::u16string TFogBugz::Logon() {
   const std::optional<std::string> answer =
       Command("logon", {{"email", account_.user}, {"password", account_.password}});
-  return answer ? Utf8ToUtf16(XmlElement(*answer, "<token>").value_or("")) : std::u16string();
+  return answer ? Utf8ToUtf16(XmlElementValue(*answer, "<token>").value_or("")) : std::u16string();
 }
 
 void TFogBugz::ReadLists(const std::u16string& token) {

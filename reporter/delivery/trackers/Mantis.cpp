@@ -22,7 +22,7 @@ std::string Typed(const std::string& name, const std::string& type, const std::s
 }
 
 std::u16string Child(const std::string& item, std::string_view tag) {
-  return Utf8ToUtf16(XmlElement(item, tag).value_or(""));
+  return Utf8ToUtf16(XmlElementValue(item, tag).value_or(""));
 }
 
 
@@ -69,7 +69,7 @@ std::optional<std::string> TMantis::Call(const std::string& method, const std::s
   if (!outcome.ok && outcome.status != 500) return std::nullopt;
   if (outcome.ok)
     if (std::optional<std::string> value = XmlElement(outcome.answer, "<return")) return value;
-  const std::u16string fault = Utf8ToUtf16(XmlElement(outcome.answer, "<faultstring").value_or(""));
+  const std::u16string fault = Utf8ToUtf16(XmlElementValue(outcome.answer, "<faultstring").value_or(""));
   if (outcome.ok || !fault.empty())
     session_.SetTrackerError(fault.empty() ? u"The server's answer could not be read" : fault);
   return std::nullopt;
@@ -102,7 +102,7 @@ void TMantis::ReadProjectLists(const std::string& access) {
     const std::string id = Typed("project_id", "integer", XmlText(lists_.projectIds[i]));
     if (const auto answer = Call("mc_project_get_categories", id, true)) {
       for (const std::string& category : XmlElements(*answer, "<item")) {
-        lists_.areas.push_back(Utf8ToUtf16(category));
+        lists_.areas.push_back(Utf8ToUtf16(XmlValue(category)));
         lists_.areaProjects.push_back(project);
       }
     }
@@ -126,7 +126,7 @@ void TMantis::ReadProjectLists(const std::string& access) {
 bool TMantis::Init() {
   if (initDone_) return serverOk_;
   initDone_ = true;
-  if (const std::optional<std::string> version = Call("mc_version", "", false)) lists_.version = Utf8ToUtf16(*version);
+  if (const std::optional<std::string> version = Call("mc_version", "", false)) lists_.version = Utf8ToUtf16(XmlValue(*version));
   serverOk_ = !lists_.version.empty();
   SetTrackerPosition(services_, 50);
   if (!serverOk_) return false;
@@ -186,17 +186,19 @@ std::optional<std::string> TMantis::Upload(const TTrackerIssue& issue) {
   if (!severity.empty()) referenced += objectRef("severity", 5, "ObjectRef", severity);
   const std::optional<std::string> issueId = Call("mc_issue_add", "<issue href=\"#1\"/>", true, referenced);
   TrackerAreaDone(services_);
-  if (!issueId || issueId->empty()) return std::nullopt;
+  if (!issueId) return std::nullopt;
+  const std::string id = XmlValue(*issueId);
+  if (id.empty()) return std::nullopt;
   for (const TOpenedFile& file : files) {
     if (file.file->Size() == 0) continue;
-    const std::string parameters = Typed("issue_id", "long", XmlText(Utf8ToUtf16(*issueId))) +
+    const std::string parameters = Typed("issue_id", "long", XmlText(Utf8ToUtf16(id))) +
                                    Typed("name", "string", XmlText(file.sendAsName)) +
                                    Typed("file_type", "string", MimeTypeOf(file.sendAsName));
     const bool attached = Call("mc_issue_attachment_add", parameters, true, {}, file.file).has_value();
     TrackerAreaDone(services_);
     if (!attached) return std::nullopt;
   }
-  return issueId;
+  return id;
 }
 
 }  // namespace ruvex

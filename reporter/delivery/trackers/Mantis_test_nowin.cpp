@@ -39,8 +39,8 @@ TEST(Mantis, ReadsProjectsWithSubprojectsAndTheirLists) {
   EXPECT_EQ(lists.version, u"2.25.0");
   EXPECT_EQ(lists.projects, (TTextList{u"Kelvane", u"Kelvane/Reporter", u"Other"}));
   EXPECT_EQ(lists.projectIds, (TTextList{u"1", u"3", u"2"}));
-  EXPECT_EQ(lists.areas, (TTextList{u"General", u"Crash", u"Sub", u"Misc"}));
-  EXPECT_EQ(lists.areaProjects, (TTextList{u"Kelvane", u"Kelvane", u"Kelvane/Reporter", u"Other"}));
+  EXPECT_EQ(lists.areas, (TTextList{u"General", u"Crash", u"Sub", u"Misc", u"</item>R&amp;D"}));
+  EXPECT_EQ(lists.areaProjects, (TTextList{u"Kelvane", u"Kelvane", u"Kelvane/Reporter", u"Other", u"Other"}));
   EXPECT_EQ(lists.users, TTextList{u"rita"});
   EXPECT_EQ(lists.userIds, TTextList{u"5"});
   EXPECT_EQ(lists.priorityIds, (TTextList{u"10", u"30"}));

@@ -32,7 +32,9 @@ def objects(rows):
 
 PROJECTS = ('<item><id>1</id><name>Kelvane</name><subprojects><item><id>3</id><name>Reporter</name>'
             '<subprojects/></item></subprojects></item><item><id>2</id><name>Other</name><subprojects/></item>')
-CATEGORIES = {"1": ["General", "Crash"], "2": ["Misc"], "3": ["Sub"]}
+# The last category is written as an XML server writes "</item>R&amp;D":
+# read once, it must neither end its item nor lose its own entity.
+CATEGORIES = {"1": ["General", "Crash"], "2": ["Misc", "&lt;/item&gt;R&amp;amp;D"], "3": ["Sub"]}
 
 
 class Fault(Exception):

@@ -69,7 +69,7 @@ THttpSession::TNext THttpSession::Judge(const THttpReply& reply, THttpOutcome& o
   if (reply.status >= 200 && reply.status <= 299) {
     authAccepted_ = authRequested_;
     outcome.ok = true;
-    outcome.answer = DecodeEntities(reply.body);
+    outcome.answer = reply.body;
     return TNext::nDone;
   }
   switch (reply.status) {
@@ -80,7 +80,7 @@ THttpSession::TNext THttpSession::Judge(const THttpReply& reply, THttpOutcome& o
       authAccepted_ = authRequested_;
       outcome.ok = true;
       outcome.redirectUrl = reply.location;
-      outcome.answer = DecodeEntities(reply.body);
+      outcome.answer = reply.body;
       return TNext::nDone;
     case 401:
       if (authRequested_) authAccepted_ = false;
@@ -89,7 +89,7 @@ THttpSession::TNext THttpSession::Judge(const THttpReply& reply, THttpOutcome& o
     case 407:
       return OnProxyChallenge(reply);
     default:
-      outcome.answer = DecodeEntities(reply.body);  // a SOAP fault comes with status 500
+      outcome.answer = reply.body;  // a SOAP fault comes with status 500
       SetError(reply.status, u"The server answered with status " + kelvane::Utf8ToUtf16(std::to_string(reply.status)));
       return TNext::nDone;
   }

@@ -20,7 +20,10 @@ struct THttpAccounts {
 struct THttpOutcome {
   bool ok = false;             // any 2xx, or a redirect 301 to 303
   int status = 0;              // 0 when no answer came
-  std::string answer;          // the body, entities decoded, also of a failed status
+  // The body as received, also of a failed status: XML answers are parsed
+  // first and each value decoded on its own (a decoded "&lt;" must not
+  // become markup).
+  std::string answer;
   std::string redirectUrl;     // the Location of a redirect
 };
 

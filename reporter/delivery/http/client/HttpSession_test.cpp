@@ -81,7 +81,7 @@ TEST(HttpSession, CredentialsFollowTheChosenScheme) {
   EXPECT_EQ(client.requests[2].server->password, u"pw");
   EXPECT_TRUE(session.AuthRequested());
   EXPECT_TRUE(session.AuthAccepted());
-  EXPECT_EQ(outcome.answer, "&lt;b\"");
+  EXPECT_EQ(outcome.answer, "&amp;lt;b&quot;");  // as received: values are decoded where they are read
 }
 
 TEST(HttpSession, EntitiesAreDecodedOnceEach) {

@@ -183,7 +183,7 @@ TCustomScriptResult PostMultipartFiles(THttpSession& session, const TCustomScrip
     progress->SetPosition(position);
   };
   const THttpOutcome outcome = session.Send("POST", job.path, headers, &body, bodyProgress, restart);
-  TCustomScriptResult result{outcome.ok, outcome.answer, outcome.redirectUrl};
+  TCustomScriptResult result{outcome.ok, DecodeEntities(outcome.answer), outcome.redirectUrl};
   if (outcome.ok && job.openRedirects && services.openUrl && IsOpenableRedirect(outcome.redirectUrl))
     services.openUrl(outcome.redirectUrl);
   return result;
