@@ -4,6 +4,7 @@
 #include "common/files/MemoryFileSystem.h"
 
 #include <winsock2.h>
+#include <winhttp.h>
 
 #include <gtest/gtest.h>
 
@@ -13,10 +14,11 @@ namespace ruvex {
 namespace {
 
 // Accepts one connection within ten seconds, reads one request and sends
-// the canned answer.
+// the canned answer, after a silence when asked.
 class TOneShotServer {
  public:
-  explicit TOneShotServer(std::string answer) : answer_(std::move(answer)) {
+  explicit TOneShotServer(std::string answer, DWORD silenceMilliseconds = 0)
+      : answer_(std::move(answer)), silence_(silenceMilliseconds) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -55,6 +57,7 @@ class TOneShotServer {
       if (n <= 0) break;
       request_.append(buffer, n);
     }
+    Sleep(silence_);
     send(connection, answer_.data(), static_cast<int>(answer_.size()), 0);
     shutdown(connection, SD_SEND);
     closesocket(connection);
@@ -68,6 +71,7 @@ class TOneShotServer {
   }
 
   std::string answer_, request_;
+  DWORD silence_ = 0;
   SOCKET listener_ = INVALID_SOCKET;
   std::uint16_t port_ = 0;
   std::thread thread_;
@@ -117,6 +121,19 @@ TEST(WinHttpClient, RedirectsAndChallengesComeBackToTheSession) {
   const THttpReply reply = ClientFor(server)->Exchange({}, {});
   EXPECT_EQ(reply.status, 401);
   EXPECT_EQ(reply.serverSchemes, std::vector<THttpAuthScheme>{THttpAuthScheme::asBasic});
+}
+
+TEST(WinHttpClient, ASilentServerTimesOut) {
+  TOneShotServer server("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", 4000);
+  TWinHttpOptions options;
+  options.timeoutMilliseconds = 1000;
+  const auto client = CreateWinHttpClient(SplitHttpServer("127.0.0.1", server.Port(), false), options);
+  const ULONGLONG start = GetTickCount64();
+  const THttpReply reply = client->Exchange({}, {});
+  const ULONGLONG waited = GetTickCount64() - start;
+  EXPECT_FALSE(reply.answered);
+  EXPECT_EQ(reply.errorNo, ERROR_WINHTTP_TIMEOUT);
+  EXPECT_LT(waited, 3500u);  // the server would answer after 4 s
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "reporter/delivery/http/client/WinHttpClient.h"
 
+#include <winsock2.h>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -100,6 +101,8 @@ std::u16string ErrorText(DWORD code) {
 THttpReply LastFailure() {
   THttpReply reply;
   reply.errorNo = GetLastError();
+  // Some implementations of the library pass the socket's own time-out on.
+  if (reply.errorNo == WSAETIMEDOUT) reply.errorNo = ERROR_WINHTTP_TIMEOUT;
   reply.errorText = ErrorText(reply.errorNo);
   return reply;
 }
@@ -155,6 +158,11 @@ class TWinHttpClient final : public IHttpClient {
   }
 
   bool Prepare(HINTERNET handle, const THttpRequest& request) {
+    // The session's receive limit covers each read of the body; the wait
+    // for the answer's headers has a limit of its own (90 s by default).
+    DWORD answerLimit = static_cast<DWORD>(options_.timeoutMilliseconds);
+    if (!Api().SetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &answerLimit, sizeof answerLimit))
+      return false;
     if (!options_.strictCerts) {
       DWORD flags = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
                     SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
