@@ -1,0 +1,7 @@
+#include "reporter/ui/assistant/FormWindow.h"
+
+namespace ruvex {
+
+std::unique_ptr<IFormWindows> CreateFormWindows() { return nullptr; }
+
+}  // namespace ruvex
