@@ -41,6 +41,29 @@ struct TDisplayDC {
   }
 };
 
+// DWMWA_CLOAKED: windows the window manager keeps out of sight (other
+// virtual desktops, suspended apps) although they count as visible.
+bool IsCloaked(HWND hwnd) {
+  using TGetAttribute = HRESULT(WINAPI*)(HWND, DWORD, void*, DWORD);
+  static const TGetAttribute getAttribute = [] {
+    HMODULE dwm = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return dwm ? reinterpret_cast<TGetAttribute>(GetProcAddress(dwm, "DwmGetWindowAttribute")) : nullptr;
+  }();
+  constexpr DWORD kCloaked = 14;
+  DWORD cloaked = 0;
+  return getAttribute && SUCCEEDED(getAttribute(hwnd, kCloaked, &cloaked, sizeof cloaked)) && cloaked != 0;
+}
+
+// Whether a window of another program hides ours: a click-through layered
+// overlay (notifications, screen tools) or a cloaked window does not.
+bool SeenOnScreen(HWND hwnd, bool ownProcess) {
+  if (!IsWindowVisible(hwnd)) return false;
+  if (ownProcess) return true;
+  const LONG_PTR exStyle = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+  if ((exStyle & WS_EX_LAYERED) && (exStyle & WS_EX_TRANSPARENT)) return false;
+  return !IsCloaked(hwnd);
+}
+
 BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
   auto& windows = *reinterpret_cast<std::vector<TTopWindow>*>(param);
   RECT r;
@@ -50,7 +73,7 @@ BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
   TTopWindow w;
   w.rect = {r.left, r.top, r.right, r.bottom};
   w.ownProcess = pid == GetCurrentProcessId();
-  w.visible = IsWindowVisible(hwnd) != 0;
+  w.visible = SeenOnScreen(hwnd, w.ownProcess);
   w.minimized = IsIconic(hwnd) != 0;
   windows.push_back(w);
   return TRUE;

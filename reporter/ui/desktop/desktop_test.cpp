@@ -98,11 +98,13 @@ COLORREF PixelAt(INVBitmap& b, int x, int y) {
 // The other process: a topmost window over the given rectangle.
 class TCoveringProcess {
  public:
-  TCoveringProcess(RECT r) {
+  // clickThrough: a translucent layered overlay that lets input through.
+  explicit TCoveringProcess(RECT r, bool clickThrough = false) {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --cover " + std::to_wstring(r.left) + L" " +
-                       std::to_wstring(r.top) + L" " + std::to_wstring(r.right) + L" " + std::to_wstring(r.bottom);
+                       std::to_wstring(r.top) + L" " + std::to_wstring(r.right) + L" " + std::to_wstring(r.bottom) +
+                       (clickThrough ? L" through" : L"");
     ready_ = CreateEventW(nullptr, TRUE, FALSE, L"RuvexDesktopTestCoverReady");
     STARTUPINFOW si{};
     si.cb = sizeof(si);
@@ -128,7 +130,10 @@ class TCoveringProcess {
 
 int RunCover(char** argv) {
   RECT r{std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5])};
-  MakeWindow(L"RuvexCover", PaintCover, r, WS_EX_TOPMOST);
+  const bool through = argv[6] && std::string(argv[6]) == "through";
+  HWND window = MakeWindow(L"RuvexCover", PaintCover, r,
+                           WS_EX_TOPMOST | (through ? WS_EX_LAYERED | WS_EX_TRANSPARENT : 0));
+  if (through) SetLayeredWindowAttributes(window, 0, 128, LWA_ALPHA);
   Pump(300);
   HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"RuvexDesktopTestCoverReady");
   if (ready) SetEvent(ready);
@@ -211,6 +216,16 @@ TEST_F(Desktop, CoveringWindowOfAnotherProcessIsCutOut) {
   ASSERT_TRUE(cover.ok());
   Pump(200);
   EXPECT_FALSE(TakeScreenShot(true, false));
+}
+
+TEST_F(Desktop, AClickThroughOverlayOfAnotherProcessIsNotCovering) {
+  TCoveringProcess overlay({50, 50, 400, 400}, true);  // over all of ours
+  ASSERT_TRUE(overlay.ok());
+  Pump(200);
+  PNVBitmap shot = TakeScreenShot(true, false);
+  ASSERT_TRUE(shot);  // an opaque window there leaves nothing to capture
+  EXPECT_EQ(shot->GetWidth(), 200);
+  EXPECT_NE(PixelAt(*shot, 160, 10), RGB(255, 255, 255));  // not cut out
 }
 
 HWND BarOf(IProgressAlert& alert) {
@@ -349,7 +364,7 @@ TEST_F(Desktop, BackgroundWindowsStackOneHeightApart) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 6 && std::string(argv[1]) == "--cover") return RunCover(argv);
+  if (argc >= 6 && std::string(argv[1]) == "--cover") return RunCover(argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
