@@ -146,7 +146,19 @@ def module_rows(lines):
     return rows
 
 
+def undo_driver_edits():
+    """A prefix kept from an earlier run starts again from wineboot's values."""
+    if not os.path.exists(os.path.join(PREFIX, "system.reg")):
+        return
+    for description in ("Wine HID bus driver", "Wine USB bus driver"):
+        driver = enum_driver(description)
+        for name in ("ProviderName", "DriverVersion", "Characteristics"):
+            if driver:
+                wine("reg", "delete", CLASS_KEY + driver, "/v", name, "/f")
+
+
 def main():
+    undo_driver_edits()
     rc, sections, text = run_sample()
     check(rc == 0, "the sample ran (exit code %d)" % rc)
     for needed in ("children", "modules", "toolhelp modules", "processes", "toolhelp processes", "handles"):
