@@ -123,6 +123,23 @@ TEST(WinHttpClient, RedirectsAndChallengesComeBackToTheSession) {
   EXPECT_EQ(reply.serverSchemes, std::vector<THttpAuthScheme>{THttpAuthScheme::asBasic});
 }
 
+TEST(WinHttpClient, AConfiguredProxyIsAskedAndItsChallengeComesBack) {
+  TOneShotServer proxy("HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"gate\"\r\n"
+                       "Content-Length: 0\r\n\r\n");
+  TWinHttpOptions options;
+  options.proxyServer = "127.0.0.1:" + std::to_string(proxy.Port());
+  // Nothing listens there: only the proxy can answer.
+  const auto client = CreateWinHttpClient(SplitHttpServer("127.0.0.2", 9, false), options);
+  THttpRequest request;
+  request.verb = "GET";
+  request.path = "/bugs";
+  const THttpReply reply = client->Exchange(request, {});
+  ASSERT_TRUE(reply.answered) << reply.errorNo;
+  EXPECT_EQ(reply.status, 407);
+  EXPECT_EQ(reply.proxySchemes, std::vector<THttpAuthScheme>{THttpAuthScheme::asBasic});
+  EXPECT_TRUE(proxy.Request().starts_with("GET http://127.0.0.2:9/bugs HTTP/1.1\r\n")) << proxy.Request();
+}
+
 TEST(WinHttpClient, ASilentServerTimesOut) {
   TOneShotServer server("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", 4000);
   TWinHttpOptions options;

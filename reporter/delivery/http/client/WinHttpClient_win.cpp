@@ -143,9 +143,15 @@ class TWinHttpClient final : public IHttpClient {
 
  private:
   bool Connect() {
-    if (!session_)
-      session_.Reset(Api().Open(L"RuvexExcept/4.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session_) {
+      // A configured proxy belongs to the session as well: some versions of
+      // the library take it only there and would otherwise connect directly.
+      const std::u16string proxy = Widen(options_.proxyServer), bypass = Widen(options_.proxyBypass);
+      session_.Reset(proxy.empty() ? Api().Open(L"RuvexExcept/4.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                                WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0)
+                                   : Api().Open(L"RuvexExcept/4.0", WINHTTP_ACCESS_TYPE_NAMED_PROXY, kelvane::Wide(proxy),
+                                                kelvane::WideOrNull(bypass), 0));
+    }
     if (session_ && !timeoutsSet_) {
       // The library waits for a name lookup without end by default.
       const int limit = options_.timeoutMilliseconds;
