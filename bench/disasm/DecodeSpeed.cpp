@@ -1,13 +1,16 @@
 // Decodes the .text of a real 32-bit image and of a real x86-64 image
 // linearly with our decoder (32-bit and 64-bit mode), Zydis (full decode
-// with operands) and Capstone (with details), in the same run, and prints
-// instructions per second and the ratios.
+// with operands, and its minimal mode without them: its fastest) and
+// Capstone (with details), in the same run, and prints instructions per
+// second, the ratios and one row per peer (median of several runs).
 //   bench_disasm [IMAGE32 [IMAGE64]]
 //   (default: msvcrt.dll of build/test-images, ntdll.dll of the wine package)
 #include <capstone/capstone.h>
 
 #include <chrono>
 #include <cstdio>
+
+#include "BenchRows.h"
 
 #include "reporter/engines/x86/Disasm.h"
 #include "reporter/engines/x86/oracle/RealCode.h"
@@ -18,16 +21,12 @@ namespace {
 using namespace ruvex;
 using Clock = std::chrono::steady_clock;
 
+constexpr int kRuns = 7;
+
+// Decodes everything once per run; the count of instructions of one run.
 template <class F>
-double InstructionsPerSecond(F decodeAll, std::size_t& count) {
-  double best = 0;
-  for (int round = 0; round < 5; ++round) {
-    auto start = Clock::now();
-    count = decodeAll();
-    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    best = std::max(best, count / seconds);
-  }
-  return best;
+bench::TTiming Time(F decodeAll, std::size_t& count) {
+  return bench::Measure([&] { count = decodeAll(); }, kRuns);
 }
 
 // One image in one mode: our decoder against both references.
@@ -41,7 +40,7 @@ bool Compare(const std::string& path, bool mode64) {
   TBufferMemory memory(text.address, bytes);
 
   std::size_t ours = 0, zydisCount = 0, capstoneCount = 0;
-  const double oursRate = InstructionsPerSecond([&] {
+  const bench::TTiming oursTime = Time([&] {
     std::size_t n = 0;
     for (Address at = text.address; at < text.address + bytes.size(); ++n) {
       TInstrInfo info = mode64 ? DecodeInstr64(memory, at) : DecodeInstr(memory, at);
@@ -53,7 +52,7 @@ bool Compare(const std::string& path, bool mode64) {
   ZydisDecoder decoder;
   if (mode64) ZydisDecoderInit(&decoder, ZYDIS_MACHINE_MODE_LONG_64, ZYDIS_STACK_WIDTH_64);
   else ZydisDecoderInit(&decoder, ZYDIS_MACHINE_MODE_LEGACY_32, ZYDIS_STACK_WIDTH_32);
-  const double zydisRate = InstructionsPerSecond([&] {
+  const bench::TTiming zydisTime = Time([&] {
     std::size_t n = 0;
     ZydisDecodedInstruction instr;
     ZydisDecodedOperand operands[ZYDIS_MAX_OPERAND_COUNT];
@@ -66,11 +65,28 @@ bool Compare(const std::string& path, bool mode64) {
     return n;
   }, zydisCount);
 
+  ZydisDecoder minimal = decoder;
+  ZydisDecoderEnableMode(&minimal, ZYDIS_DECODER_MODE_MINIMAL, ZYAN_TRUE);
+  std::size_t minimalCount = 0;
+  const bench::TTiming minimalTime = Time([&] {
+    std::size_t n = 0;
+    ZydisDecodedInstruction instr;
+    ZydisDecoderContext context;
+    for (std::size_t off = 0; off < bytes.size(); ++n) {
+      if (ZYAN_SUCCESS(ZydisDecoderDecodeInstruction(&minimal, &context, bytes.data() + off, bytes.size() - off,
+                                                     &instr)))
+        off += instr.length;
+      else
+        ++off;
+    }
+    return n;
+  }, minimalCount);
+
   csh handle;
   if (cs_open(CS_ARCH_X86, mode64 ? CS_MODE_64 : CS_MODE_32, &handle) != CS_ERR_OK) return false;
   cs_option(handle, CS_OPT_DETAIL, CS_OPT_ON);
   cs_insn* insn = cs_malloc(handle);
-  const double capstoneRate = InstructionsPerSecond([&] {
+  const bench::TTiming capstoneTime = Time([&] {
     std::size_t n = 0;
     const std::uint8_t* code = bytes.data();
     std::size_t size = bytes.size();
@@ -86,10 +102,28 @@ bool Compare(const std::string& path, bool mode64) {
   cs_free(insn, 1);
   cs_close(&handle);
 
+  const auto rate = [](std::size_t count, const bench::TTiming& t) { return count / t.median; };
+  const double oursRate = rate(ours, oursTime);
   std::printf("%s (%s): %zu bytes of .text\n", path.c_str(), mode64 ? "64-bit" : "32-bit", bytes.size());
-  std::printf("  ours      %8zu instr  %12.0f instr/s\n", ours, oursRate);
-  std::printf("  zydis     %8zu instr  %12.0f instr/s  (ours %.2fx)\n", zydisCount, zydisRate, oursRate / zydisRate);
-  std::printf("  capstone  %8zu instr  %12.0f instr/s  (ours %.2fx)\n", capstoneCount, capstoneRate, oursRate / capstoneRate);
+  std::printf("  ours           %8zu instr  %12.0f instr/s\n", ours, oursRate);
+  std::printf("  zydis full     %8zu instr  %12.0f instr/s  (ours %.2fx)\n", zydisCount, rate(zydisCount, zydisTime),
+              oursRate / rate(zydisCount, zydisTime));
+  std::printf("  zydis minimal  %8zu instr  %12.0f instr/s  (ours %.2fx)\n", minimalCount,
+              rate(minimalCount, minimalTime), oursRate / rate(minimalCount, minimalTime));
+  std::printf("  capstone       %8zu instr  %12.0f instr/s  (ours %.2fx)\n", capstoneCount,
+              rate(capstoneCount, capstoneTime), oursRate / rate(capstoneCount, capstoneTime));
+  // Rows in nanoseconds per instruction, each side over its own count.
+  const std::string what = std::string("decode ") + (mode64 ? "64-bit" : "32-bit") + " code, ns/instr";
+  const auto perInstruction = [](bench::TTiming t, std::size_t count) {
+    t.median /= double(count);
+    return t;
+  };
+  bench::Row(what, perInstruction(oursTime, ours), "zydis full decode", perInstruction(zydisTime, zydisCount), 1e9,
+             "ns");
+  bench::Row(what, perInstruction(oursTime, ours), "zydis minimal decode", perInstruction(minimalTime, minimalCount),
+             1e9, "ns");
+  bench::Row(what, perInstruction(oursTime, ours), "capstone with details",
+             perInstruction(capstoneTime, capstoneCount), 1e9, "ns");
   return true;
 }
 

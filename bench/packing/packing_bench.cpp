@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "BenchRows.h"
 #include "reporter/archive/Block.h"
 #include "reporter/archive/Deflate.h"
 #include "reporter/imaging/Png.h"
@@ -18,16 +19,6 @@
 namespace {
 
 using namespace ruvex;
-
-double BestSeconds(const std::function<void()>& work, int runs = 5) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
 
 std::string ZlibOneShot(const std::string& data) {
   z_stream z{};
@@ -101,9 +92,11 @@ std::string LibpngWrite(int width, int height, const std::vector<TRgb>& palette,
   return buffer.bytes;
 }
 
-void Compare(const char* what, std::size_t bytes, double ours, double reference, const char* referenceName) {
-  std::printf("%-34s %9zu bytes  ours %8.2f ms  %-18s %8.2f ms  ratio %.2f\n", what, bytes, ours * 1e3,
-              referenceName, reference * 1e3, ours / reference);
+void Compare(const char* what, std::size_t bytes, bench::TTiming ours, bench::TTiming reference,
+             const char* referenceName) {
+  std::printf("%-34s %9zu bytes  ours %8.2f ms  %-18s %8.2f ms  ratio %.2f\n", what, bytes, ours.median * 1e3,
+              referenceName, reference.median * 1e3, ours.median / reference.median);
+  bench::Row(std::string(what) + ", ms", ours, referenceName, reference, 1e3, "ms");
 }
 
 }  // namespace
@@ -111,37 +104,38 @@ void Compare(const char* what, std::size_t bytes, double ours, double reference,
 int main() {
   const std::string report = Report(1 << 20);
   std::size_t packed = 0;
-  const double packReport = BestSeconds([&] { packed = PackBlock(report, false).size(); });
-  const double zlibReport = BestSeconds([&] { ZlibOneShot(report); });
+  const bench::TTiming packReport = bench::Measure([&] { packed = PackBlock(report, false).size(); });
+  const bench::TTiming zlibReport = bench::Measure([&] { ZlibOneShot(report); });
   Compare("pack 1 MB bug report", packed, packReport, zlibReport, "zlib one-shot");
 
   TPixels bitmap = Screenshot(2048, 1024);  // 8 MB of 32-bit pixels
   const std::string bitmapBytes(reinterpret_cast<const char*>(bitmap.bits.data()), bitmap.bits.size());
-  const double packBitmap = BestSeconds([&] { packed = PackBlock(bitmapBytes, false).size(); }, 3);
-  const double zlibBitmap = BestSeconds([&] { ZlibOneShot(bitmapBytes); }, 3);
+  const bench::TTiming packBitmap = bench::Measure([&] { packed = PackBlock(bitmapBytes, false).size(); }, 3);
+  const bench::TTiming zlibBitmap = bench::Measure([&] { ZlibOneShot(bitmapBytes); }, 3);
   Compare("pack 8 MB bitmap", packed, packBitmap, zlibBitmap, "zlib one-shot");
 
   TPixels screen = Screenshot(1920, 1080);
   const TPixelView view = screen.view();
   std::size_t pngSize = 0;
-  const double encode = BestSeconds([&] { pngSize = EncodePalettePng(view).size(); }, 3);
+  const bench::TTiming encode = bench::Measure([&] { pngSize = EncodePalettePng(view).size(); }, 3);
   // The reference writes the rows our quantizer chose, so the comparison
   // is of the container and compression work plus our colour reduction.
   std::vector<TRgb> palette = QuantizeColors(view);
   palette.resize(256);
   const std::string indices = *MapToPalette(view, palette);
-  const double quantize = BestSeconds([&] {
+  const bench::TTiming quantize = bench::Measure([&] {
     auto p = QuantizeColors(view);
     p.resize(256);
     MapToPalette(view, p);
   }, 3);
   std::size_t libpngSize = 0;
-  const double libpng = BestSeconds([&] { libpngSize = LibpngWrite(1920, 1080, palette, indices).size(); }, 3);
+  const bench::TTiming libpng = bench::Measure([&] { libpngSize = LibpngWrite(1920, 1080, palette, indices).size(); }, 3);
   Compare("encode 1920x1080 palette PNG", pngSize, encode, libpng, "libpng rows");
   std::printf("%-34s %9s        of which quantizing and mapping %.2f ms; libpng file %zu bytes\n", "", "",
-              quantize * 1e3, libpngSize);
-  const double encodeRowsOnly = encode - quantize;
+              quantize.median * 1e3, libpngSize);
+  const bench::TTiming rowsOnly{encode.median - quantize.median, encode.spread};
   std::printf("%-34s %9s        rows and container alone: ours %.2f ms, ratio to libpng %.2f\n", "", "",
-              encodeRowsOnly * 1e3, encodeRowsOnly / libpng);
+              rowsOnly.median * 1e3, rowsOnly.median / libpng.median);
+  bench::Row("PNG rows and container 1920x1080, ms", rowsOnly, "libpng rows", libpng, 1e3, "ms");
   return 0;
 }

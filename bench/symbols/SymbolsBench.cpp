@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchRows.h"
 #include "common/text/Utf.h"
 #include "reporter/engines/symbols/readers/CompactSymbols.h"
 #include "reporter/engines/symbols/readers/TextMap.h"
@@ -80,13 +81,16 @@ int main(int argc, char** argv) {
   for (const TMfPublic& p : fromCompact.Publics()) publicKeys.push_back(p.Address);
   for (const TMfLine& l : fromCompact.Lines()) lineKeys.push_back(l.Address);
 
+  // Each lookup kind over all probes, several times: the median per lookup.
   auto time = [&](const char* what, auto lookup) {
     std::uint64_t sum = 0;
-    const auto start = Clock::now();
-    for (Address p : probes) sum += lookup(p);
-    const double ns = Seconds(start) * 1e9 / probes.size();
-    std::printf("  %-34s %7.1f ns  (checksum %llu)\n", what, ns, static_cast<unsigned long long>(sum));
-    return ns;
+    bench::TTiming timing = bench::Measure([&] {
+      for (Address p : probes) sum += lookup(p);
+    });
+    timing.median /= double(probes.size());
+    std::printf("  %-34s %7.1f ns  (spread %.0f%%, checksum %llu)\n", what, timing.median * 1e9,
+                timing.spread * 100, static_cast<unsigned long long>(sum));
+    return timing;
   };
   auto upper = [](const std::vector<Address>& keys) {
     return [&keys](Address p) -> std::uint64_t {
@@ -95,17 +99,22 @@ int main(int argc, char** argv) {
     };
   };
   std::printf("lookups of %zu random code addresses:\n", probes.size());
-  const double pub = time("FindPublic", [&](Address p) { return fromCompact.FindPublic(p).Address; });
-  const double index = time("PublicIndexAt (no record copy)", [&](Address p) {
+  const bench::TTiming pub = time("FindPublic", [&](Address p) { return fromCompact.FindPublic(p).Address; });
+  const bench::TTiming index = time("PublicIndexAt (no record copy)", [&](Address p) {
     const int i = fromCompact.PublicIndexAt(p);
     return i < 0 ? 0 : publicKeys[i];
   });
-  const double pubRef = time("std::upper_bound over publics", upper(publicKeys));
-  const double line = time("FindLine", [&](Address p) { return std::uint64_t(fromCompact.FindLine(p)); });
-  const double lineRef = time("std::upper_bound over lines", upper(lineKeys));
-  const double seg = time("FindSegment", [&](Address p) { return fromCompact.FindSegment(true, p).StartAddress; });
+  const bench::TTiming pubRef = time("std::upper_bound over publics", upper(publicKeys));
+  const bench::TTiming line = time("FindLine", [&](Address p) { return std::uint64_t(fromCompact.FindLine(p)); });
+  const bench::TTiming lineRef = time("std::upper_bound over lines", upper(lineKeys));
+  const bench::TTiming seg = time("FindSegment", [&](Address p) { return fromCompact.FindSegment(true, p).StartAddress; });
   std::printf("ratio to std::upper_bound: FindPublic %.2f (its search alone %.2f; the rest copies the name), "
               "FindLine %.2f (it also finds the segment: %.1f ns)\n",
-              pub / pubRef, index / pubRef, line / lineRef, seg);
+              pub.median / pubRef.median, index.median / pubRef.median, line.median / lineRef.median,
+              seg.median * 1e9);
+  bench::Row("FindPublic, ns/lookup", pub, "std::upper_bound", pubRef, 1e9, "ns");
+  bench::Row("FindLine, ns/lookup", line, "std::upper_bound", lineRef, 1e9, "ns");
+  const bench::TTiming textLoadTiming{textLoad, 0}, compactLoadTiming{compactLoad, 0};
+  bench::Row("load compact symbol data, ms", compactLoadTiming, "load text map", textLoadTiming, 1e3, "ms");
   return 0;
 }

@@ -8,7 +8,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <thread>
+
+#include "BenchRows.h"
 
 #include "common/bytes/LittleEndian.h"
 #include "reporter/engines/trace/support/TraceDemo.h"
@@ -111,7 +114,9 @@ void RunCase(const char* name, std::size_t stackSize, int threads, unsigned poin
   const double median = times[times.size() / 2];
   std::printf("%-22s %10zu %6d %12.2f %12.2f %12.2f%s\n", name, candidates, static_cast<int>(times.size()),
               median * 1e3, times.front() * 1e3, times.back() * 1e3, aborted ? "  (aborted at the limit)" : "");
-  std::fflush(stdout);
+  const bench::TTiming timing{median, median > 0 ? (times.back() - times.front()) / median : 0};
+  bench::Row(std::string("trace ") + name + " (" + std::to_string(pointerSize) + "-byte slots), ms", timing, "-", {},
+             1e3, "ms");
 }
 
 }  // namespace
