@@ -48,6 +48,9 @@ void TMapFile::Clear() {
   FSItems.clear();
   FPItems.clear();
   FLItems.clear();
+  FPKeys.clear();
+  FLKeys.clear();
+  FSKeys.clear();
   FSLastAdded[0] = FSLastAdded[1] = -1;
   FEntryPoint = 0;
   FValid = false;
@@ -57,6 +60,10 @@ void TMapFile::AdoptTables(TMapFile&& from) {
   FSItems = std::move(from.FSItems);
   FPItems = std::move(from.FPItems);
   FLItems = std::move(from.FLItems);
+  FPKeys = std::move(from.FPKeys);
+  FLKeys = std::move(from.FLKeys);
+  FSKeys.clear();
+  if (std::is_sorted(FSItems.begin(), FSItems.end(), SegmentBefore)) IndexSegments();
   if (from.FEntryPoint != 0) FEntryPoint = from.FEntryPoint;
   FSLastAdded[0] = FSLastAdded[1] = -1;
 }
@@ -64,6 +71,7 @@ void TMapFile::AdoptTables(TMapFile&& from) {
 void TMapFile::AddSegment(bool code, Address start, std::uint32_t length, std::u16string unit, bool merge,
                           bool sortedInsert, bool lineNumbers) {
   if (FCodeOnly && !code) return;
+  FSKeys.clear();
   unit = WithoutSourceExtension(std::move(unit));
   int& last = FSLastAdded[code ? 1 : 0];
   if (merge && last >= 0 && last < SegmentCount()) {
@@ -133,12 +141,14 @@ void TMapFile::AddPublic(bool code, std::u16string name, Address address, bool e
   }
   MakeRoom(FPItems);
   FPItems.push_back(TMfPublic{true, code, std::move(readable), address});
+  FPKeys.push_back(address);
 }
 
 void TMapFile::AddLine(std::int32_t line, Address address, bool keepIncreasing) {
   if (keepIncreasing && !FLItems.empty() && address <= FLItems.back().Address) return;
   MakeRoom(FLItems);
   FLItems.push_back(TMfLine{line, address});
+  FLKeys.push_back(address);
 }
 
 void TMapFile::ExtendLastSegmentTo(Address end) {
@@ -153,16 +163,37 @@ void TMapFile::ExtendLastSegmentTo(Address end) {
 void TMapFile::SortSegments() {
   std::stable_sort(FSItems.begin(), FSItems.end(), SegmentBefore);
   FSLastAdded[0] = FSLastAdded[1] = -1;
+  IndexSegments();
+}
+
+void TMapFile::IndexSegments() {
+  FSKeys.clear();
+  FSKeys.reserve(FSItems.size());
+  FSCodeCount = 0;
+  for (const TMfSegment& s : FSItems) {
+    FSKeys.push_back(s.StartAddress);
+    FSCodeCount += s.Code ? 1 : 0;
+  }
+}
+
+template <class T>
+std::vector<Address> KeysOf(const std::vector<T>& items) {
+  std::vector<Address> keys;
+  keys.reserve(items.size());
+  for (const T& item : items) keys.push_back(item.Address);
+  return keys;
 }
 
 void TMapFile::SortPublics() {
   std::stable_sort(FPItems.begin(), FPItems.end(),
                    [](const TMfPublic& a, const TMfPublic& b) { return a.Address < b.Address; });
+  FPKeys = KeysOf(FPItems);
 }
 
 void TMapFile::SortLines() {
   std::stable_sort(FLItems.begin(), FLItems.end(),
                    [](const TMfLine& a, const TMfLine& b) { return a.Address < b.Address; });
+  FLKeys = KeysOf(FLItems);
 }
 
 void TMapFile::OptimiseSegments(bool trimOverlap) {
@@ -187,9 +218,21 @@ void TMapFile::OptimiseSegments(bool trimOverlap) {
     ++i;
   }
   FSLastAdded[0] = FSLastAdded[1] = -1;
+  FSKeys.clear();
+  if (std::is_sorted(FSItems.begin(), FSItems.end(), SegmentBefore)) IndexSegments();
 }
 
 int TMapFile::SegmentIndex(bool code, Address address) const {
+  if (!FSKeys.empty() && FSKeys.size() == FSItems.size()) {
+    // Code segments first, then data, each block by start.
+    const auto first = FSKeys.begin() + (code ? 0 : FSCodeCount);
+    const auto last = code ? FSKeys.begin() + FSCodeCount : FSKeys.end();
+    const auto after = std::upper_bound(first, last, address);
+    if (after == first) return -1;
+    const int p = static_cast<int>(after - FSKeys.begin()) - 1;
+    const TMfSegment& s = FSItems[p];
+    return address - s.StartAddress >= s.Length ? -1 : p;
+  }
   // Data sorts behind all code; the key is (kind, address).
   const int p = ProbeSearch(SegmentCount(), [&](int i) {
     const TMfSegment& s = FSItems[i];
@@ -211,18 +254,23 @@ TMfSegment TMapFile::FindSegment(int index) const {
   return index >= 0 && index < SegmentCount() ? FSItems[index] : TMfSegment{};
 }
 
-TMfPublic TMapFile::FindPublic(int index) const {
-  return index >= 0 && index < PublicCount() ? FPItems[index] : TMfPublic{};
+const TMfPublic& TMapFile::FindPublic(int index) const {
+  static const TMfPublic kNone;
+  return index >= 0 && index < PublicCount() ? FPItems[index] : kNone;
+}
+
+int LastNotAfter(const std::vector<Address>& keys, Address key) {
+  return static_cast<int>(std::upper_bound(keys.begin(), keys.end(), key) - keys.begin()) - 1;
 }
 
 int TMapFile::PublicIndexAt(Address address) const {
-  const int p = ProbeSearch(PublicCount(), [&](int i) { return address < FPItems[i].Address; });
+  const int p = LastNotAfter(FPKeys, address);
   if (p < 0) return -1;
   if (p == PublicCount() - 1 && FTopOfCode != 0 && address >= FTopOfCode) return -1;
   return p;
 }
 
-TMfPublic TMapFile::FindPublic(Address address) const { return FindPublic(PublicIndexAt(address)); }
+const TMfPublic& TMapFile::FindPublic(Address address) const { return FindPublic(PublicIndexAt(address)); }
 
 Address TMapFile::FindPublic(bool code, const std::u16string& unit_, const std::u16string& name,
                              bool caseSensitive) const {
@@ -261,7 +309,7 @@ std::int32_t TMapFile::FindLine(Address address, Address& next) const {
   next = address + 1;
   const int si = SegmentIndex(true, address);
   if (FLItems.empty()) return si >= 0 && FSItems[si].LineNumbers ? -1 : 0;
-  const int p = ProbeSearch(LineCount(), [&](int i) { return address < FLItems[i].Address; });
+  const int p = LastNotAfter(FLKeys, address);
   if (p < 0 || si < 0) return 0;
   const TMfSegment& s = FSItems[si];
   const TMfLine& l = FLItems[p];

@@ -80,10 +80,11 @@ class TMapFile {
   // The segment of kind `code` with start <= address < start + length.
   TMfSegment FindSegment(bool code, Address address) const;
   TMfSegment FindSegment(int index) const;
-  TMfPublic FindPublic(int index) const;
+  // The records stay owned by the map: a lookup copies no name.
+  const TMfPublic& FindPublic(int index) const;
   // The public with the greatest address not above `address`; the last one
   // only when the address is below the top of code (when known).
-  TMfPublic FindPublic(Address address) const;
+  const TMfPublic& FindPublic(Address address) const;
   // The index FindPublic(address) takes, or -1: the search without copying
   // the record.
   int PublicIndexAt(Address address) const;
@@ -127,6 +128,15 @@ class TMapFile {
   std::vector<TMfSegment> FSItems;
   std::vector<TMfPublic> FPItems;
   std::vector<TMfLine> FLItems;
+  // The addresses of FPItems and FLItems, index for index: the searches run
+  // over these packed keys instead of the wide records.
+  std::vector<Address> FPKeys;
+  std::vector<Address> FLKeys;
+  // The starts of FSItems while the table is sorted (code first), with the
+  // count of code segments; empty while segments are being added.
+  std::vector<Address> FSKeys;
+  int FSCodeCount = 0;
+  void IndexSegments();
   Address FEntryPoint = 0;
   Address FBaseOfData = 0, FTopOfData = 0;
   Address FHInstance = 0;
@@ -138,6 +148,11 @@ class TMapFile {
   int FSLastAdded[2] = {-1, -1};  // by kind: [0] data, [1] code
   std::uint32_t FCorrectBase = 0;
 };
+
+// The index of the last of the sorted `keys` not after `key`, or -1: the
+// result of the probing search below, found by a plain binary search over
+// packed keys.
+int LastNotAfter(const std::vector<Address>& keys, Address key);
 
 // The probing search the lookups share, over `count` sorted entries:
 // position count div 2 and step (position + 2) div 2, down by the step when

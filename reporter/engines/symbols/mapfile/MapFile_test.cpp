@@ -9,7 +9,7 @@ namespace {
 
 // The probing search against brute force, for every count up to a few
 // thousand, with keys before, on, between and behind the entries.
-TEST(ProbeSearch, AgreesWithBruteForceForEveryCount) {
+TEST(ProbeSearch, BothSearchesAgreeWithBruteForceForEveryCount) {
   std::mt19937 rng(7);
   for (int count = 1; count <= 3000; ++count) {
     std::vector<Address> keys(count);
@@ -26,6 +26,7 @@ TEST(ProbeSearch, AgreesWithBruteForceForEveryCount) {
         if (keys[i] <= key) expected = i;
       const int got = ProbeSearch(count, [&](int i) { return key < keys[i]; });
       ASSERT_EQ(expected, got) << "count " << count << " key " << key;
+      ASSERT_EQ(expected, LastNotAfter(keys, key)) << "count " << count << " key " << key;
     }
   }
 }

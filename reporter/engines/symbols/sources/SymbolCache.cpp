@@ -65,7 +65,7 @@ __attribute__((noinline)) std::optional<TAddressSymbolInfo> TSymbolCache::Addres
   TAddressSymbolInfo info;
   info.moduleFileName = map->ModuleFileName();
   info.unit = map->FindSegment(true, address).Unit_;
-  const TMfPublic p = map->FindPublic(address);
+  const TMfPublic& p = map->FindPublic(address);
   info.publicName = p.Name;
   info.publicAddress = p.Address;
   info.line = std::max(0, map->FindLine(address));
@@ -74,7 +74,7 @@ __attribute__((noinline)) std::optional<TAddressSymbolInfo> TSymbolCache::Addres
 
 std::u16string TSymbolCache::ProcNameAt(Address address) {
   const std::shared_ptr<const TMapFile> map = LookupModuleSymbols(address);
-  const TMfPublic p = map->FindPublic(address);
+  const TMfPublic& p = map->FindPublic(address);
   if (!p.IsValid || p.Address != address) return {};
   const std::u16string unit = map->FindSegment(true, address).Unit_;
   std::u16string text = unit.empty() ? p.Name : unit + u"." + p.Name;

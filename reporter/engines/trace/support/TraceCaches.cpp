@@ -127,7 +127,7 @@ std::u16string TTraceCaches::NameAt(int module, Address entry) const {
   if (module < 0) return {};
   const TTraceModule& m = modules_[module];
   if (m.mapFile) {
-    const TMfPublic p = m.mapFile->FindPublic(entry);
+    const TMfPublic& p = m.mapFile->FindPublic(entry);
     if (p.IsValid && p.Address == entry) return p.Name;
   }
   const auto it = std::lower_bound(m.exports.begin(), m.exports.end(), entry,

@@ -13,7 +13,7 @@ std::optional<TSymbolAt> SymbolAt(ITraceHost& host, Address address) {
   if (!region || region->allocationBase == 0) return std::nullopt;
   const std::shared_ptr<const TMapFile> map = host.ModuleSymbols(region->allocationBase);
   if (!map || !map->IsValid()) return std::nullopt;
-  const TMfPublic p = map->FindPublic(address);
+  const TMfPublic& p = map->FindPublic(address);
   TSymbolAt s;
   s.moduleName = FileNameOf(host.ModuleFileName(region->allocationBase));
   if (s.moduleName.empty()) s.moduleName = FileNameOf(map->ModuleFileName());

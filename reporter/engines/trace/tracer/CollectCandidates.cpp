@@ -151,7 +151,7 @@ TCollector::TIdentified TCollector::WithSymbols(const TTraceModule& m, Address v
                                                 Address afterInstr) {
   TIdentified id;
   id.asked = true;
-  const TMfPublic p = m.mapFile->FindPublic(lookup);
+  const TMfPublic& p = m.mapFile->FindPublic(lookup);
   if (!p.IsValid) return id;
   const int f = s_.caches.AddFunction(p.Address, p.Name, true);
   if (f < 0) return id;
@@ -163,7 +163,7 @@ TCollector::TIdentified TCollector::WithSymbols(const TTraceModule& m, Address v
   for (const TFarCall& c : calls) {
     const Address t = c.Target;
     if (t <= p.Address) continue;
-    const TMfPublic owner = m.mapFile->FindPublic(t);
+    const TMfPublic& owner = m.mapFile->FindPublic(t);
     if (!InAnalysedCode(s_.caches.Function(f).fi, t) && !(owner.IsValid && owner.Address == p.Address)) continue;
     const int g = s_.caches.AddFunction(t, p.Name + u".@label", true);
     if (g < 0) continue;

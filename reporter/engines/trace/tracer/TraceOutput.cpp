@@ -55,7 +55,7 @@ void NameAndLine(TTraceState& s, TInternalStackItem& item) {
   if (!m || !m->mapFile) return;
   const TMapFile& map = *m->mapFile;
   if (out.PublicName.empty()) {
-    const TMfPublic p = map.FindPublic(out.Addr);
+    const TMfPublic& p = map.FindPublic(out.Addr);
     if (p.IsValid) {
       out.PublicName = p.Name;
       out.PublicAddr = p.Address;
