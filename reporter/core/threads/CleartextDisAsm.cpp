@@ -17,11 +17,10 @@ void JoinLine(std::u16string& text, const std::u16string& line) {
   text += line;
 }
 
-// The marker stands in the blank behind the address, as in the 32-bit
-// listing.
+// The marker stands one blank behind the address, as in the 32-bit listing.
 std::u16string Marked(std::u16string line) {
   const std::size_t blank = line.find(u' ');
-  if (blank != std::u16string::npos) line[blank] = u'>';
+  if (blank != std::u16string::npos && blank + 1 < line.size() && line[blank + 1] == u' ') line[blank + 1] = u'>';
   return line;
 }
 
