@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "common/text/HexText.h"
+#include "reporter/core/report/ReportFormat.h"
 #include "reporter/archive/Crc32.h"
 #include "reporter/core/threads/CleartextDisAsm.h"
 #include "reporter/core/threads/CpuRegisters.h"
@@ -142,11 +142,6 @@ TReportOptions ReportOptionsFrom(const IRESettings& s) {
   const int limit = s.GetLimitDisassembly();
   o.limitDisAsm = limit > 0 ? static_cast<unsigned>(limit) : 0;
   return o;
-}
-
-std::u16string CallstackCrcText(std::uint32_t top, std::uint32_t stack, std::uint32_t threads) {
-  return u"$" + kelvane::HexLower16(top, 8) + u", $" + kelvane::HexLower16(stack, 8) + u", $" +
-         kelvane::HexLower16(threads, 8);
 }
 
 std::uint32_t ExtendThreadsChecksum(std::uint32_t checksum, std::uint32_t threadStackChecksum) {

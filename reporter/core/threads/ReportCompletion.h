@@ -50,8 +50,6 @@ struct TCompletionJob {
 
 inline constexpr char16_t kCallstackCrcField[] = u"callstack crc";
 
-// "$" and 8 digits each, separated by ", ": 31 characters.
-std::u16string CallstackCrcText(std::uint32_t top, std::uint32_t stack, std::uint32_t threads);
 // The third checksum taking in another thread's stack checksum.
 std::uint32_t ExtendThreadsChecksum(std::uint32_t checksum, std::uint32_t threadStackChecksum);
 

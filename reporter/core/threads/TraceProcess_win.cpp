@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 
 #include "common/text/Utf.h"
 #include "common/win/WinHandle_win.h"
@@ -50,8 +51,15 @@ bool WriteTraceBlock(const std::string& utf8, long long maxLength) {
 // Undecorated in both builds: tools find it by this name.
 extern "C" __declspec(dllexport) DWORD WINAPI RuvexTraceProcess(LPVOID maxLength) {
   using namespace ruvex;
-  TThreadRegistry* registry = nullptr;
-  if (TReporterStartup* reporter = TReporterStartup::Current()) registry = reporter->Registry();
+  // The registry of the process (the start-up's, or one another module
+  // opened), held for this trace; a passive reporter has none of its own.
+  TReporterStartup* reporter = TReporterStartup::Current();
+  std::unique_ptr<TThreadRegistry> opened;
+  TThreadRegistry* registry = reporter ? reporter->Registry() : nullptr;
+  if (!registry) {
+    opened = std::make_unique<TThreadRegistry>(FirstThreadOfProcess());
+    if (opened->Valid()) registry = opened.get();
+  }
   const DWORD self = GetCurrentThreadId();
   if (registry) registry->NameThread(self, kelvane::Utf8ToUtf16(kTraceThreadName));
   try {
