@@ -1,5 +1,7 @@
 #include "reporter/core/threads/LiveReport_win.h"
 
+#include <algorithm>
+
 #include "reporter/core/report/HeaderSource_win.h"
 #include "reporter/core/report/ReportText.h"
 #include "reporter/core/threads/ThreadSections.h"
@@ -43,6 +45,8 @@ void TLiveBugReport::Start(const TLiveException* exception) {
 
   TThreadPlanFacts plan;
   plan.mainThreadId = threads_.MainThreadId();
+  if (std::find(setup_.leftOut.begin(), setup_.leftOut.end(), plan.mainThreadId) != setup_.leftOut.end())
+    plan.mainThreadId = 0;
   plan.listThreads = setup_.options.listThreads;
   plan.allThreads = threads_.ThreadIds();
   for (DWORD id : setup_.leftOut) std::erase(plan.allThreads, id);
