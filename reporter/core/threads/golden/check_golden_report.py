@@ -2,7 +2,8 @@
 """A live report under wine64, judged line by line on the Linux side: the
 sample faults in a known function with three other threads waiting and
 saves its report; then an outside starter runs the exported process trace
-in a fresh sample, once with a short maximum and once with room for all.
+in a fresh sample: with room for all, with a short maximum, and with 0
+(onto the clipboard).
 
 Usage: check_golden_report.py SAMPLE.exe STARTER.exe WORKDIR"""
 import os, re, subprocess, sys
@@ -186,6 +187,10 @@ short = check_trace(100, "trace-100.bin")
 check(len(short) == 101 and short[99] == 0 and short[100:101] == b"X", "with 100: 99 bytes and a zero, nothing beyond")
 check(len(report) > 100 and short.startswith(b"date/time") and short[:99].decode("utf-8", "strict") is not None,
       "the 99 bytes are the beginning of a longer report, whole characters")
+
+clip = check_trace(0, "trace-clipboard.txt")
+check(clip.startswith(b"date/time") and b"Golden worker ($" in clip and b"will be calculated soon" not in clip,
+      "with 0 the complete report goes onto the clipboard")
 
 print("%d failures" % len(failures))
 sys.exit(1 if failures else 0)

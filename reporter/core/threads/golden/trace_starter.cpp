@@ -1,7 +1,8 @@
 // The outside tool of the process trace: starts the sample in "trace" mode,
 // finds the exported RuvexTraceProcess by name in its image, creates the
 // trace block, starts the entry point in the sample with a maximum length
-// and writes what the block then holds (up to its zero) into a file.
+// and writes what the block then holds (up to its zero) into a file; with
+// a maximum below 1, what the clipboard then holds.
 // Usage: trace_starter SAMPLE.exe MAXLENGTH OUTPUT
 #include <windows.h>
 
@@ -84,6 +85,27 @@ int wmain(int argc, wchar_t** argv) {
   DWORD exitCode = 1;
   GetExitCodeThread(thread, &exitCode);
   TerminateProcess(process.hProcess, 0);
+
+  // With a maximum below 1 the report is on the clipboard instead.
+  if (maxLength < 1) {
+    std::string clip;
+    if (OpenClipboard(nullptr)) {
+      if (HANDLE data = GetClipboardData(CF_UNICODETEXT))
+        if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+          const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+          clip.resize(n > 0 ? n - 1 : 0);
+          if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text, -1, clip.data(), n, nullptr, nullptr);
+          GlobalUnlock(data);
+        }
+      CloseClipboard();
+    }
+    FILE* out = _wfopen(argv[3], L"wb");
+    if (!out) return Fail("output");
+    std::fwrite(clip.data(), 1, clip.size(), out);
+    std::fclose(out);
+    std::printf("ended %d exit %lu clipboard %zu block %c\n", ended, exitCode, clip.size(), view[0]);
+    return ended && exitCode == 0 ? 0 : 1;
+  }
 
   // The block up to and with its zero, and one byte behind it.
   std::size_t length = 0;
