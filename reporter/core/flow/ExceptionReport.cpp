@@ -3,9 +3,10 @@
 namespace ruvex {
 
 void StartThreadReports(TIREException& exception, IThreadAccess& threads, ITraceHost& host,
-                        const TThreadPlanFacts& facts) {
+                        const TThreadPlanFacts& facts, IProgressAlert* progress) {
   const IREException& settings = exception.Settings();
-  const TSectionTextOptions text{settings.GetShowRelativeAddrs(), settings.GetShowRelativeLines()};
+  const TSectionTextOptions text{settings.GetShowRelativeAddrs(), settings.GetShowRelativeLines(), progress,
+                                 settings.GetPleaseWaitText()};
   PrepareThreadSections(threads, host, PlanThreads(facts), text, *exception.GetBugReportSections(),
                         exception.ThreadStacks());
 }

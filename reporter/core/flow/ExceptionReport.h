@@ -10,8 +10,9 @@ namespace ruvex {
 // Records the threads to list (their stack ranges, registers and exception
 // data) into the exception's TThreadStack array and puts a placeholder
 // section for each into its report.
+// With `progress`, one area per entry, captioned with PleaseWaitText.
 void StartThreadReports(TIREException& exception, IThreadAccess& threads, ITraceHost& host,
-                        const TThreadPlanFacts& facts);
+                        const TThreadPlanFacts& facts, IProgressAlert* progress = nullptr);
 
 // Fills the sections on the calling thread. Unless the exception was
 // aborted meanwhile, marks the report complete (which tells the callbacks)

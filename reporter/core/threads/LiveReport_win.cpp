@@ -57,7 +57,8 @@ void TLiveBugReport::Start(const TLiveException* exception) {
     plan.exceptAddr = exception->address;
     registers_ = plan.context;
   }
-  TSectionTextOptions text{setup_.options.showRelativeAddrs, setup_.options.showRelativeLines};
+  TSectionTextOptions text{setup_.options.showRelativeAddrs, setup_.options.showRelativeLines, setup_.progress,
+                           setup_.progressCaption};
   PrepareThreadSections(threads_, ProcessStackTracer().Host(), PlanThreads(plan), text, sections_, stacks_);
   for (const TPluginSection& plugin : setup_.plugins) sections_.SetContent(plugin.name, kSectionPending);
   if (registers_ && setup_.options.cpuRegisters) sections_.SetContent(u"cpu registers", kSectionPending);
@@ -83,6 +84,7 @@ bool TLiveBugReport::Complete(const std::atomic<bool>* abort) {
   job.parse.modules = &names_->modules;
   job.describeCreator = [this](std::uint32_t id) { return threads_.Describe(id, true).text; };
   job.abort = abort;
+  job.progress = setup_.progress;
   return CompleteBugReport(job);
 }
 

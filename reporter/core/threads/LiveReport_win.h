@@ -35,6 +35,8 @@ struct TLiveReportSetup {
   ULONGLONG startTick = 0;            // the reporter's start, for "program up time"
   HMODULE module = nullptr;           // the module the report is about; null: the executable
   std::vector<TPluginSection> plugins;  // own-section plug-ins, in Plugins order
+  IProgressAlert* progress = nullptr;   // one area per traced thread
+  std::u16string progressCaption;       // PleaseWaitText
 };
 
 class TLiveBugReport {

@@ -86,6 +86,7 @@ class TCompletion {
     options.showRelativeLines = job_.options.showRelativeLines;
     options.abort = job_.abort;
     options.describeCreator = job_.describeCreator;
+    options.progress = job_.progress;
     TThreadReport report = GetThreadReport(*job_.tracer, threads_[index], index == 0 && !job_.frozen, options);
     minDebugInfos_.insert(minDebugInfos_.end(), report.minDebugInfos.begin(), report.minDebugInfos.end());
     // An unreadable stack keeps its section, saying so.

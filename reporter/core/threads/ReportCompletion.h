@@ -17,6 +17,8 @@
 
 namespace ruvex {
 
+class IProgressAlert;
+
 // The settings the thread sections read; the defaults are the settings'.
 struct TReportOptions {
   bool listThreads = true, cpuRegisters = true, stackDump = true, showDisAsm = true;
@@ -46,6 +48,7 @@ struct TCompletionJob {
   TParseOptions parse;
   std::function<std::u16string(std::uint32_t)> describeCreator;
   const std::atomic<bool>* abort = nullptr;
+  IProgressAlert* progress = nullptr;  // the areas PrepareThreadSections added
 };
 
 inline constexpr char16_t kCallstackCrcField[] = u"callstack crc";

@@ -7,6 +7,7 @@
 #include "reporter/core/threads/FakeThreadAccess.h"
 #include "reporter/core/threads/ThreadSections.h"
 #include "reporter/engines/trace/support/TraceDemo.h"
+#include "reporter/ui/RecordingProgressAlert.h"
 
 namespace ruvex {
 namespace {
@@ -91,6 +92,29 @@ TEST_F(CompletionTest, FillsEverySectionAndTheChecksums) {
   EXPECT_EQ(sections.GetContent(u"stack dump").substr(0, 16), u"00100fe8  f0 0f ");
   const std::u16string listing = sections.GetContent(u"disassembling");
   EXPECT_NE(listing.find(u"1000102d > mov"), std::u16string::npos) << report;
+}
+
+TEST_F(CompletionTest, OneProgressAreaPerTracedThreadWeightedByItsStack) {
+  TRecordingProgressAlert progress;
+  std::vector<TThreadStack> again;
+  TIREFields otherSections;
+  TThreadPlanFacts facts;
+  facts.crashedThreadId = 7;
+  facts.mainThreadId = 1;
+  facts.allThreads = threads.order;
+  TSectionTextOptions options;
+  options.progress = &progress;
+  options.progressCaption = u"Please wait...";
+  PrepareThreadSections(threads, host, PlanThreads(facts), options, otherSections, again);
+  ASSERT_EQ(progress.areas.size(), 3u);
+  EXPECT_EQ(progress.areas[0], (TRecordedArea{u"Please wait...", 100 * (kStackTop - fault.esp)}));
+  EXPECT_EQ(progress.areas[2].weight, 100u * 0x1000);
+  TCompletionJob traced = job;
+  traced.sections = &otherSections;
+  traced.threads = &again;
+  traced.progress = &progress;
+  ASSERT_TRUE(CompleteBugReport(traced));
+  EXPECT_EQ(progress.current, 3) << "each trace marks its area done";
 }
 
 TEST_F(CompletionTest, ChecksumsFollowTheStacks) {

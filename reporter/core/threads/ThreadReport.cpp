@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "reporter/ui/ProgressAlert.h"
+
 namespace ruvex {
 
 std::u16string DecorateThreadReport(std::u16string text, const TThreadStack& entry, bool aborted,
@@ -41,6 +43,7 @@ TThreadReport GetThreadReport(TStackTracer& tracer, TThreadStack& entry, bool us
     request.framePointer = framePointer;
     request.preparedStack = entry.preparedStack.empty() ? nullptr : &entry.preparedStack;
     request.abort = options.abort;
+    request.progress = options.progress;
     request.topChecksum = &result.topChecksum;
     request.stackChecksum = &result.stackChecksum;
     request.hasLines = &result.hasLines;
@@ -51,6 +54,7 @@ TThreadReport GetThreadReport(TStackTracer& tracer, TThreadStack& entry, bool us
     // Threads other than the crashing one show only what their stacks hold.
     request.noCurrentAddress = !entry.exceptThread && entry.exceptAddr == 0;
     std::u16string text = tracer.TraceStack(request);
+    if (options.progress) options.progress->AreaDone();
     const bool aborted = options.abort && options.abort->load();
     const std::u16string creator =
         entry.creatorAddr && options.describeCreator ? options.describeCreator(entry.creatorTid) : std::u16string();

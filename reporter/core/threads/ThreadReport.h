@@ -12,9 +12,13 @@
 
 namespace ruvex {
 
+class IProgressAlert;
+
 struct TThreadReportOptions {
   bool hideUglyItems = false, showRelativeAddrs = true, showRelativeLines = true;
   const std::atomic<bool>* abort = nullptr;
+  // The trace moves within the entry's area and marks it done.
+  IProgressAlert* progress = nullptr;
   // The description of a creating thread, forced even for reporter threads.
   std::function<std::u16string(std::uint32_t)> describeCreator;
 };

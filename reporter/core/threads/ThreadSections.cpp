@@ -7,6 +7,7 @@
 #include "common/text/HexText.h"
 #include "common/text/Windows1252.h"
 #include "reporter/engines/trace/tracer/StackTrace.h"
+#include "reporter/ui/ProgressAlert.h"
 
 namespace ruvex {
 namespace {
@@ -93,6 +94,11 @@ void PrepareOne(IThreadAccess& threads, ITraceHost& host, const TThreadRequest& 
   const std::u16string first = r.exceptAddr ? location() : u"";
   sections.SetContent(title, first + u"\r\n" + kStackPending);
   stacks.push_back(StackEntry(r, description, *state, std::move(title)));
+  if (options.progress) {
+    const TThreadStack& added = stacks.back();
+    const Address size = added.stackTop > added.stackBottom ? added.stackTop - added.stackBottom : 0;
+    options.progress->AddArea(options.progressCaption, 100 * size);
+  }
 }
 
 }  // namespace
@@ -115,6 +121,8 @@ std::vector<TThreadRequest> PlanThreads(const TThreadPlanFacts& f) {
     crashed.preparedStack = f.preparedStack;
     crashed.exceptAddr = f.exceptAddr;
     crashed.exceptThread = true;
+    // Listed even when it is one of the reporter's own threads.
+    crashed.forceTitle = true;
     crashed.recordedStackPointer = f.recordedStackPointer;
     crashed.recordedFramePointer = f.recordedFramePointer;
     plan.push_back(crashed);
@@ -130,6 +138,7 @@ std::vector<TThreadRequest> PlanThreads(const TThreadPlanFacts& f) {
       r.context = inner.context;
       r.exceptAddr = inner.address;
       r.exceptThread = true;
+      r.forceTitle = true;
       plan.push_back(r);
     }
   }

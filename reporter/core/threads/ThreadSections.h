@@ -64,13 +64,19 @@ bool IsTermination(const std::vector<std::u16string>& classChain);
 // others when ListThreads is on; a freeze report lists the main thread only.
 std::vector<TThreadRequest> PlanThreads(const TThreadPlanFacts& facts);
 
+class IProgressAlert;
+
 struct TSectionTextOptions {
   bool showRelativeAddrs = true, showRelativeLines = true;
+  // One area per entry, weighted by its stack's size (PleaseWaitText).
+  IProgressAlert* progress = nullptr;
+  std::u16string progressCaption;
 };
 
 // Appends one section per listed thread with its placeholder and one
 // TThreadStack per thread whose state could be read. Threads the registry
-// describes as the reporter's own are left out.
+// describes as the reporter's own are left out unless forced (the crashing
+// thread always is).
 void PrepareThreadSections(IThreadAccess& threads, ITraceHost& host, const std::vector<TThreadRequest>& requests,
                            const TSectionTextOptions& options, IREFields& sections,
                            std::vector<TThreadStack>& stacks);

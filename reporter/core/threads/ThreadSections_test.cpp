@@ -42,6 +42,8 @@ TEST(PlanThreads, OrderOfTheListedThreads) {
   }
   const auto plan = PlanThreads(base);
   EXPECT_TRUE(plan[0].exceptThread);
+  EXPECT_TRUE(plan[0].forceTitle) << "a fault in a reporter thread is listed too";
+  EXPECT_FALSE(plan[3].forceTitle);
   EXPECT_EQ(plan[1].innerLevel, 1u);
   EXPECT_EQ(plan[1].innerClass, u"EInner");
   EXPECT_FALSE(plan[1].extException);
