@@ -1,5 +1,7 @@
 #include "reporter/core/flow/ExceptionReport.h"
 
+#include "reporter/core/flow/CompletionPriority.h"
+
 namespace ruvex {
 
 void StartThreadReports(TIREException& exception, IThreadAccess& threads, ITraceHost& host,
@@ -28,7 +30,10 @@ bool CompleteBugReport(TIREException& exception, TCompletionJob job) {
 }
 
 bool StartBugReportCompletion(TIREException& exception, TCompletionJob job) {
-  return exception.StartCompletionThread([&exception, job = std::move(job)] { CompleteBugReport(exception, job); });
+  return exception.StartCompletionThread([&exception, job = std::move(job)] {
+    RaiseCompletionThreadPriority();
+    CompleteBugReport(exception, job);
+  });
 }
 
 }  // namespace ruvex
