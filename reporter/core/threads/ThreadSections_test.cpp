@@ -20,7 +20,7 @@ TEST(PlanThreads, OrderOfTheListedThreads) {
   base.mainThreadId = 1;
   base.allThreads = {1, 5, 7, 9, 11};
   base.reporterThreads = {9};
-  base.inner = {{{u"EInner"}, u"first"}, {{u"EExternal"}, u"second"}};
+  base.inner = {{{u"EInner"}, u"first", std::nullopt, 0}, {{u"EExternal"}, u"second", std::nullopt, 0}};
   struct TCase {
     const char* what;
     void (*change)(TThreadPlanFacts&);
@@ -77,7 +77,9 @@ class ThreadSectionsTest : public ::testing::Test {
   }
   std::vector<TThreadStack> Prepare(const std::vector<TThreadRequest>& plan) {
     std::vector<TThreadStack> stacks;
-    PrepareThreadSections(threads, host, plan, {false, false}, sections, stacks);
+    TSectionTextOptions options;
+    options.showRelativeAddrs = options.showRelativeLines = false;
+    PrepareThreadSections(threads, host, plan, options, sections, stacks);
     return stacks;
   }
   testing::TFakeTraceHost host;
