@@ -79,6 +79,9 @@ def check_call_stacks(sections, pending_free):
               "the worker shows the middle function's call with its line")
         check(lists_call(lines, "GoldenChainOuter", unit, source_line("  GoldenChainMiddle(ready);")),
               "the worker shows the outer function's call with its line")
+    thread_titles = [t for t in titles if re.search(r"\(\$[0-9a-f]+\):|^thread \$[0-9a-f]+:", t)]
+    check(len(thread_titles) >= 4 and all(any(ITEM.match(l) for l in sections[t]) for t in thread_titles),
+          "every listed thread has its call stack: %s" % thread_titles)
     if pending_free:
         text = "\r\n".join("\r\n".join(lines) for lines in sections.values())
         check("will be calculated soon" not in text, "no section is left at its placeholder")
