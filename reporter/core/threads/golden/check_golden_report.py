@@ -5,12 +5,12 @@ saves its report; then an outside starter runs the exported process trace
 in a fresh sample: with room for all, with a short maximum, and with 0
 (onto the clipboard).
 
-Usage: check_golden_report.py SAMPLE.exe STARTER.exe WORKDIR"""
+Usage: check_golden_report.py SAMPLE.exe STARTER.exe KELVANE.exe WORKDIR"""
 import os, re, subprocess, sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", "..", "..", ".."))
-SAMPLE, STARTER, WORK = (os.path.abspath(a) for a in sys.argv[1:4])
+SAMPLE, STARTER, KELVANE, WORK = (os.path.abspath(a) for a in sys.argv[1:5])
 failures = []
 
 
@@ -160,11 +160,11 @@ def check_fault_report():
     check_call_stacks(sections, True)
 
 
-def check_trace(max_length, name):
+def check_trace(max_length, name, program=SAMPLE, *arguments):
     path = os.path.join(WORK, name)
     if os.path.exists(path):
         os.remove(path)
-    rc, out = wine(STARTER, SAMPLE, str(max_length), windows_path(path))
+    rc, out = wine(STARTER, program, str(max_length), windows_path(path), *arguments)
     check(rc == 0, "the process trace ran in the sample (%s)" % out.strip())
     return open(path, "rb").read() if os.path.exists(path) else b""
 
@@ -194,6 +194,13 @@ check(len(report) > 100 and short.startswith(b"date/time") and short[:99].decode
 clip = check_trace(0, "trace-clipboard.txt")
 check(clip.startswith(b"date/time") and b"Golden worker ($" in clip and b"will be calculated soon" not in clip,
       "with 0 the complete report goes onto the clipboard")
+
+# The shipped program, passive without a settings block, waiting in its help.
+shipped = check_trace(1 << 20, "trace-kelvane.bin", KELVANE, "/help")
+shipped = shipped[:shipped.find(b"\0")] if b"\0" in shipped else shipped
+check(shipped.startswith(b"date/time") and b"\r\n\r\nmain thread ($" in shipped and b"Kelvane.exe" in shipped
+      and b"will be calculated soon" not in shipped,
+      "Kelvane.exe's exported process trace writes a complete report")
 
 print("%d failures" % len(failures))
 sys.exit(1 if failures else 0)

@@ -3,7 +3,10 @@
 // trace block, starts the entry point in the sample with a maximum length
 // and writes what the block then holds (up to its zero) into a file; with
 // a maximum below 1, what the clipboard then holds.
-// Usage: trace_starter SAMPLE.exe MAXLENGTH OUTPUT
+// Usage: trace_starter SAMPLE.exe MAXLENGTH OUTPUT [ARGUMENTS...]
+// With arguments, the program is started with them instead of "trace" and
+// is taken as ready once it has written its first output (the shipped
+// program's help waits for a line of input, which never comes).
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -43,7 +46,7 @@ std::uintptr_t ImageBaseIn(DWORD processId) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 4) return 2;
+  if (argc < 4) return 2;
   const long long maxLength = _wtoi64(argv[2]);
   const std::uintptr_t offset = ExportOffset(argv[1]);
   if (!offset) return Fail("no export RuvexTraceProcess");
@@ -52,20 +55,27 @@ int wmain(int argc, wchar_t** argv) {
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return Fail("pipe");
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  HANDLE inputRead = nullptr, inputWrite = nullptr;  // kept open: the program waits on it
+  if (!CreatePipe(&inputRead, &inputWrite, &inherit, 0)) return Fail("input pipe");
+  SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = writeEnd;
   startup.hStdError = writeEnd;
+  startup.hStdInput = inputRead;
   PROCESS_INFORMATION process{};
-  std::wstring command = L"\"" + std::wstring(argv[1]) + L"\" trace";
+  std::wstring command = L"\"" + std::wstring(argv[1]) + L"\"";
+  if (argc == 4) command += L" trace";
+  for (int i = 4; i < argc; ++i) command += L" " + std::wstring(argv[i]);
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
     return Fail("start");
   CloseHandle(writeEnd);
   char line[64] = {};
   DWORD got = 0;
-  if (!ReadFile(readEnd, line, sizeof line - 1, &got, nullptr) || std::strncmp(line, "ready", 5) != 0)
+  if (!ReadFile(readEnd, line, sizeof line - 1, &got, nullptr) || (argc == 4 && std::strncmp(line, "ready", 5) != 0))
     return Fail("sample not ready");
+  if (argc > 4) Sleep(200);  // the rest of its output and into the wait
 
   constexpr DWORD kBlockSize = 1 << 20;
   HANDLE block = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBlockSize,
