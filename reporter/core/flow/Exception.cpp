@@ -40,7 +40,14 @@ TIREException::TIREException(TSettingsEnvironment& environment, std::shared_ptr<
 
 TIREException::~TIREException() {
   abort_ = true;
-  if (completion_.joinable()) completion_.join();
+  // A handler on the completion thread may drop the last reference: that
+  // thread cannot wait for itself, and ends on its own right after.
+  if (completion_.joinable()) {
+    if (completion_.get_id() == std::this_thread::get_id())
+      completion_.detach();
+    else
+      completion_.join();
+  }
   // The lists may be held longer by the box or a handler.
   header_->ClearExcParent();
   sections_->ClearExcParent();
