@@ -39,6 +39,15 @@ TIREException::TIREException(TSettingsEnvironment& environment, std::shared_ptr<
 }
 
 TIREException::~TIREException() {
+  abort_ = true;
+  // A handler on the completion thread may drop the last reference: that
+  // thread cannot wait for itself, and ends on its own right after.
+  if (completion_.joinable()) {
+    if (completion_.get_id() == std::this_thread::get_id())
+      completion_.detach();
+    else
+      completion_.join();
+  }
   // The lists may be held longer by the box or a handler.
   header_->ClearExcParent();
   sections_->ClearExcParent();
@@ -159,20 +168,39 @@ void TIREException::FireHandlers(TExceptPhase phase, bool& handled) {
 }
 
 std::u16string TIREException::RenderReport() {
-  return RenderBugReport(header_->Items(), sections_->Items());
+  // Header first, then sections: one order for every rendering.
+  const TReportItems header = header_->Items();
+  return RenderBugReport(header, sections_->Items());
 }
 
 std::u16string TIREException::GetBugReport(bool mustBeComplete, int timeoutMs) {
   if (mustBeComplete) WaitComplete(timeoutMs);
+  std::uint64_t changesBefore;
   {
     std::lock_guard<std::mutex> hold(FSection);
     if (cacheValid_) return FBugReport;
+    changesBefore = FChangeCount;
   }
   std::u16string text = RenderReport();
   std::lock_guard<std::mutex> hold(FSection);
-  FBugReport = text;
-  cacheValid_ = true;
+  // A change during the rendering may be missing from this text.
+  if (FChangeCount == changesBefore) {
+    FBugReport = text;
+    cacheValid_ = true;
+  }
   return text;
+}
+
+std::uint64_t TIREException::ChangeCount() const {
+  std::lock_guard<std::mutex> hold(FSection);
+  return FChangeCount;
+}
+
+bool TIREException::StartCompletionThread(std::function<void()> work) {
+  std::lock_guard<std::mutex> hold(FSection);
+  if (completion_.joinable()) return false;
+  completion_ = std::thread(std::move(work));
+  return true;
 }
 
 void TIREException::SetBugReport(std::u16string_view value) {
@@ -196,6 +224,7 @@ void TIREException::MarkComplete() {
     std::lock_guard<std::mutex> hold(FSection);
     FComplete = true;
     cacheValid_ = false;
+    ++FChangeCount;
   }
   NotifyCallbacks();
   // Waiters go on only after the callbacks saw the complete report, so the
@@ -211,6 +240,7 @@ void TIREException::ReportChanged() {
   {
     std::lock_guard<std::mutex> hold(FSection);
     cacheValid_ = false;
+    ++FChangeCount;
   }
   NotifyCallbacks();
 }

@@ -3,11 +3,13 @@
 // in (with a private layer that handlers may change for this exception),
 // the exception's data, the bug report's header and sections, the screen
 // shot slot and the user actions.
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "reporter/core/fields/Fields.h"
@@ -15,6 +17,7 @@
 #include "reporter/core/flow/FlowServices.h"
 #include "reporter/core/properties/Properties.h"
 #include "reporter/core/settings/Settings.h"
+#include "reporter/core/threads/ThreadStack.h"
 
 namespace ruvex {
 
@@ -198,6 +201,17 @@ class TIREException final : public TIRESettings, public IREException, public IRE
   std::u16string* ResultText() const { return data_.resultText; }
   // The settings accessors through one base (the object has two paths to them).
   const IREException& Settings() const { return *this; }
+  // The listed threads of the report; the completion alone uses them once
+  // the report has started.
+  std::vector<TThreadStack>& ThreadStacks() { return FThreadStacks; }
+  // Set when the exception goes away: a running completion stops.
+  const std::atomic<bool>& AbortRequested() const { return abort_; }
+  // Runs `work` on the completion thread, which the exception joins when it
+  // goes; one per exception.
+  bool StartCompletionThread(std::function<void()> work);
+  // How often header or sections changed: a rendering that overlaps a
+  // change is not cached.
+  std::uint64_t ChangeCount() const;
 
  private:
   struct TCallbackEntry {
@@ -232,6 +246,10 @@ class TIREException final : public TIRESettings, public IREException, public IRE
   bool FMailWasSent = false, FMailWasSaved = false;
   int FFirstCompleteCallback = -1, FFirstAutoSave = -1;
   std::vector<TCallbackEntry> FBugReportCallbacks;
+  std::uint64_t FChangeCount = 0;
+  std::vector<TThreadStack> FThreadStacks;
+  std::atomic<bool> abort_{false};
+  std::thread completion_;
   std::shared_ptr<TIREFields> header_ = std::make_shared<TIREFields>();
   std::shared_ptr<TIREFields> sections_ = std::make_shared<TIREFields>();
 };

@@ -1,6 +1,9 @@
 // Saves on the real file system through the C++ library half, read back by
 // an independent reader in Python.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -54,6 +57,68 @@ TEST(ReportFileWriterOnDisk, SavesIntoNewFoldersAndMergesRepeats) {
   std::size_t entries = 0;
   for (const auto& entry : fs::directory_iterator(file.parent_path())) entries += entry.is_regular_file();
   EXPECT_EQ(entries, 1u);  // no sibling left
+  fs::remove_all(folder);
+}
+
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// A save in a child process that the system ends once the file it writes
+// reaches `limit` bytes (the file-size limit raises SIGXFSZ): the process
+// dies in the middle of the write, with no chance to clean up.
+int SaveEndedAfter(std::uint64_t limit, const TReportFileContext& context, const TReportFileSave& save) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_DFL);
+    const rlimit size{limit, limit};
+    ::setrlimit(RLIMIT_FSIZE, &size);
+    _exit(WriteBugReportFile(kelvane::DefaultFileSystem(), context, save) ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return status;
+}
+
+TEST(ReportFileWriterOnDisk, ASaveEndedAtAnyByteLeavesTheOldFileOrTheNewOne) {
+  const fs::path folder = fs::temp_directory_path() / ("ruvex-reportfile-ended-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const fs::path file = folder / "bugreport.qbr";
+  TReportFileContext context{kelvane::U16((folder / "Tool").string()), kelvane::U16(folder.string()), [](int) {}};
+  TReportFileSave save;
+  save.fileName = kelvane::U16(file.string());
+  save.automatic = false;
+  save.report = CrashReport(1);
+  ASSERT_TRUE(WriteBugReportFile(kelvane::DefaultFileSystem(), context, save));
+  const std::string before = ReadAll(file);
+  save.report = CrashReport(2);
+  ASSERT_TRUE(WriteBugReportFile(kelvane::DefaultFileSystem(), context, save));
+  const std::string after = ReadAll(file);
+  ASSERT_NE(before, after);
+
+  int ended = 0, completed = 0;
+  for (std::uint64_t limit = 0; limit <= after.size() + 1; ++limit) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    WriteAll(file, before);
+    const int status = SaveEndedAfter(limit, context, save);
+    const std::string now = ReadAll(file);
+    EXPECT_TRUE(now == before || now == after) << "ended after " << limit << " bytes";
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+      ++completed;
+      EXPECT_EQ(now, after) << "a save that reports success holds the new report";
+    } else {
+      ended += WIFSIGNALED(status);
+    }
+  }
+  EXPECT_GT(ended, 0) << "the limit ended some saves";
+  EXPECT_GT(completed, 0) << "a limit above the file's size lets the save complete";
   fs::remove_all(folder);
 }
 

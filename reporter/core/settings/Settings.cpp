@@ -86,18 +86,22 @@ bool IRESettings::GetPluginEnabled(std::u16string_view plugin) const {
 }
 
 bool IRESettings::SetPluginEnabled(std::u16string_view plugin, bool enabled) {
+  const std::u16string current = GetPropStr("Plugins");
   std::u16string out;
   bool present = false;
   auto append = [&out](std::u16string_view item) {
     if (!out.empty()) out.push_back(u'|');
     out += item;
   };
-  for (const auto& item : SplitItems(GetPropStr("Plugins"), u'|')) {
+  for (const auto& item : SplitItems(current, u'|')) {
     bool match = EqualsIgnoreCase(item, plugin);
     present = present || match;
     if (!match || enabled) append(item);
   }
   if (enabled && !present) append(plugin);
+  // Writing an unchanged list would give a library module's object a copy
+  // of its own that later changes of the main list no longer reach.
+  if (out == current) return true;
   return SetPropStr("Plugins", out);
 }
 

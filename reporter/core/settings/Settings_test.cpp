@@ -135,6 +135,22 @@ TEST_F(SettingsTest, LibraryModuleFallsBackToTheMainBlockThenTheDefaults) {
   EXPECT_EQ(dll.GetAutoDelay(), 60);
 }
 
+TEST_F(SettingsTest, UnchangedPluginListStaysWithTheMainSettings) {
+  host.modules[kExe].block = Block({Bool("Enabled", true)});
+  host.modules[kDll].block = Block({Str("MailAddr", u"dll@x")});
+  ResolveMain();
+  TIRESettings dll(env, kDll);
+  EXPECT_TRUE(dll.SetPluginEnabled(u"modules", true));   // already on
+  EXPECT_TRUE(dll.SetPluginEnabled(u"unknown", false));  // already off
+  env.MainSettings()->SetPluginEnabled(u"hardware", false);
+  EXPECT_EQ(dll.GetPropStr("Plugins"), u"modules|processes");
+  EXPECT_FALSE(dll.GetPluginEnabled(u"hardware"));
+  // A real change is the module's own.
+  EXPECT_TRUE(dll.SetPluginEnabled(u"processes", false));
+  env.MainSettings()->SetPluginEnabled(u"hardware", true);
+  EXPECT_EQ(dll.GetPropStr("Plugins"), u"modules");
+}
+
 TEST_F(SettingsTest, ModuleThatDoesNotLinkInUsesTheNextThatDoes) {
   host.library = kDll;
   host.modules[kDll].block = Block({Bool("NoSettings", true), Str("MailAddr", u"dll@x")});
