@@ -20,9 +20,21 @@
 
 namespace ruvex {
 
+class TReporterStartup;
+
+// What `Enabled` switches on beyond the start-up itself (interception, the
+// handling thread). The start-up owns it and stops it first at shut-down.
+class IEnabledServices {
+ public:
+  virtual ~IEnabledServices() = default;
+};
+using TEnabledServicesStarter = std::unique_ptr<IEnabledServices> (*)(TReporterStartup& startup);
+
 class TReporterStartup {
  public:
-  TReporterStartup();
+  // `startEnabled` is called once when the main settings are valid and
+  // enabled; without it an enabled reporter still intercepts nothing.
+  explicit TReporterStartup(TEnabledServicesStarter startEnabled = nullptr);
   ~TReporterStartup();
   TReporterStartup(const TReporterStartup&) = delete;
   TReporterStartup& operator=(const TReporterStartup&) = delete;
@@ -53,7 +65,7 @@ class TReporterStartup {
   void ResolveThreadFunctions();
   void ResolveMainSettings();
   void OpenThreadRegistry();
-  void StartEnabledServices();
+  void StartEnabledServices(TEnabledServicesStarter startEnabled);
 
   TWin32SettingsHost host_;
   TNamedSettingsAnchor anchor_;
@@ -71,6 +83,8 @@ class TReporterStartup {
   FARPROC reportFault_ = nullptr;
   FARPROC openThread_ = nullptr;
   FARPROC ntOpenThread_ = nullptr;
+  // Last member: stopped before everything it uses.
+  std::unique_ptr<IEnabledServices> enabledServices_;
 };
 
 // Ends the process after an internal error; never with exit code 0.
