@@ -67,6 +67,10 @@ void RegisterRecordingHandlers(const std::wstring& which) {
     handlers.RegisterExceptionHandler(
         &syncKey, [](ruvex::IREException&, bool&) { Record(std::string("synchronised in=") + ThreadKind()); },
         ruvex::THandlerForm::procedure, ruvex::stTrySyncCallAlways, ruvex::epQuickFiltering);
+  if (which == L"handler-faults")
+    handlers.RegisterExceptionHandler(
+        &throwingKey, [](ruvex::IREException&, bool&) { *reinterpret_cast<volatile int*>(0x30) = 1; },
+        ruvex::THandlerForm::procedure, ruvex::stDontSync, ruvex::epQuickFiltering);
   if (which == L"handler-throws")
     handlers.RegisterExceptionHandler(
         &throwingKey, [](ruvex::IREException&, bool&) { throw std::runtime_error("raised inside a handler"); },
@@ -125,7 +129,7 @@ bool Fail(const std::wstring& which) {
     } catch (...) {
       throw;
     }
-  } else if (which == L"throw-thread") {
+  } else if (which == L"throw-thread" || which == L"handler-faults") {
     ThrowInThread();
   } else if (which == L"terminate") {
     std::terminate();

@@ -39,6 +39,9 @@ CASES = [
     ("out-of-memory", 1, "RuvexException", 11, "Out of memory.", []),
     # A handler that raises is passed over; the exception is reported once.
     ("handler-throws", 1, "runtime_error", 13, "thrown on purpose.", []),
+    # A handler that faults ends the handling thread, not the program: the
+    # thread that waited for it goes on.
+    ("handler-faults", 0, "logic_error", 13, "thrown in a second thread.", ["continued"]),
     # The blocked main thread cannot take the synchronised pass: it runs in
     # the handling thread after the probe's time-out, long before the main
     # thread wakes up and goes on.

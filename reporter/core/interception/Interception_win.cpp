@@ -69,6 +69,9 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
   if ((record.ExceptionCode == kGccThrowCode || record.ExceptionCode == kGccUnwindCode) &&
       !(record.ExceptionFlags & EXCEPTION_NONCONTINUABLE))
     return EXCEPTION_CONTINUE_EXECUTION;
+  // A fault inside the flow (a handler's, say) ends the handling thread
+  // alone: the faulting thread's wait ends with it, and that thread goes on.
+  if (active->IsHandlingThread()) ExitThread(1);
   TInterceptedFault fault = SystemFault(*pointers);
   active->Report(fault);
   // Still here: the fault was not handled to the end; the process ends.
@@ -187,8 +190,9 @@ TInterceptedFault RuntimeFault(std::u16string message, std::uintptr_t address, b
     std::memcpy(&context, raise->context.data(), sizeof context);
     fault.context = &context;
   }
-  const THandOverResult result = active.Report(fault);
-  if (fault.canContinue && result == THandOverResult::handled) ExitThread(0);
+  active.Report(fault);
+  // Whatever became of the report, a thread that may end alone does so.
+  if (fault.canContinue) ExitThread(0);
   EndAfterRuntimeFault(active);
 }
 

@@ -47,6 +47,7 @@ class TInterception final : public IEnabledServices {
   // Hands the fault to the handling thread and waits. A fault raised while
   // this thread already reports one is not reported again.
   THandOverResult Report(TInterceptedFault& fault);
+  bool IsHandlingThread() const { return GetCurrentThreadId() == handling_.HandlingThreadId(); }
   TThreadRegistry* Registry() const { return startup_.Registry(); }
   DWORD MainThreadId() const { return startup_.MainThreadId(); }
   std::uint32_t CloseExitCode() const { return 1; }
