@@ -26,6 +26,8 @@ class TExceptionHandling {
 
   bool Running() const { return thread_ && thread_->Running(); }
   DWORD HandlingThreadId() const { return thread_ ? thread_->ThreadId() : 0; }
+  // What the process ends with when the reporter closes it.
+  std::uint32_t CloseExitCode() const { return services_.switches.closeExitCode; }
   // The faulting thread's side: hands the request over and waits for it.
   // `request.exceptObject` points to a TRaisedException or is 0.
   THandOverResult Report(const THandlingRequest& request, bool isAbort);

@@ -345,8 +345,7 @@ THandOverResult TInterception::Report(TInterceptedFault& fault) {
 }
 
 std::unique_ptr<IEnabledServices> StartInterception(TReporterStartup& startup) {
-  auto interception = std::make_unique<TInterception>(startup);
-  return interception;
+  return std::make_unique<TInterception>(startup);
 }
 
 }  // namespace ruvex

@@ -50,7 +50,7 @@ class TInterception final : public IEnabledServices {
   bool IsHandlingThread() const { return GetCurrentThreadId() == handling_.HandlingThreadId(); }
   TThreadRegistry* Registry() const { return startup_.Registry(); }
   DWORD MainThreadId() const { return startup_.MainThreadId(); }
-  std::uint32_t CloseExitCode() const { return 1; }
+  std::uint32_t CloseExitCode() const { return handling_.CloseExitCode(); }
 
  private:
   void Install();
