@@ -182,5 +182,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (!again) return 0;
   }
   RegisterRecordingHandlers(which);
+  if (which == L"moved-av-read") {
+    // Its file is gone from where the command line names it: a restart
+    // cannot start the successor.
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (!MoveFileW(self, (std::wstring(self) + L".moved").c_str())) return 4;
+    return Fail(L"av-read") ? 0 : 3;
+  }
   return Fail(which) ? 0 : 3;
 }

@@ -172,6 +172,17 @@ def check_restarts(wine, failures, work, tool, image):
         failures.check(newest > 0, "restart: the successor did not take over the history")
         failures.check(len(reports(lines)) == 1, f"restart: {lines}")
 
+    # A successor that cannot be started leaves the close.
+    folder = work / "unstartable"
+    program = with_block(wine, tool, image, folder, "unstartable", RESTART)
+    record = folder / "record.txt"
+    rc = wine.run([program, "moved-av-read", windows(record)])
+    failures.check(rc == 1, f"unstartable successor: exit code {rc}, expected 1")
+    time.sleep(1)
+    lines = lines_of(record)
+    failures.check(len(reports(lines)) == 1 and not any(line.startswith("restarted") for line in lines),
+                   f"unstartable successor: {lines}")
+
     folder = work / "loop"
     program = with_block(wine, tool, image, folder, "loop", RESTART_LOOP)
     record = folder / "record.txt"

@@ -72,3 +72,20 @@ TEST(HandlingThread, ItsOwnExceptionsAreNotHandedOver) {
   EXPECT_EQ(ReportFromHere(thread, pending.request), THandOverResult::handled);
   EXPECT_EQ(inner, THandOverResult::ignored) << "waiting for itself would never end";
 }
+
+TEST(HandlingThread, TheMainThreadWaitsToTheEndAndKeepsTheRequestToQuit) {
+  std::atomic<bool> handled{false};
+  THandlingThread thread(
+      [&](const THandlingRequest&) {
+        Sleep(200);
+        handled = true;
+      },
+      GetCurrentThreadId());
+  TRequestWithEvent pending;
+  PostQuitMessage(7);
+  EXPECT_EQ(ReportFromHere(thread, pending.request), THandOverResult::handled);
+  EXPECT_TRUE(handled) << "the request outlives a quit message only while its thread waits";
+  MSG message;
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 7u);
+}

@@ -31,22 +31,32 @@ TWaitOutcome TWin32HandlingSignals::WaitForRequest(const THandlingRequest& reque
 TWaitOutcome TWin32HandlingSignals::WaitPumpingMessages(HANDLE event) {
   const HANDLE handles[2] = {event, thread_};
   const DWORD count = thread_ ? 2 : 1;
+  // The request and what it points to live on this thread's stack, so the
+  // wait never ends early: an application's request to end is kept and
+  // posted again once the request is done.
+  bool quit = false;
+  WPARAM quitCode = 0;
+  TWaitOutcome outcome = TWaitOutcome::handlingThreadEnded;
   for (;;) {
     const DWORD waited = MsgWaitForMultipleObjects(count, handles, FALSE, INFINITE, QS_ALLINPUT);
-    if (waited == WAIT_OBJECT_0) return TWaitOutcome::requestDone;
-    if (waited != WAIT_OBJECT_0 + count) return TWaitOutcome::handlingThreadEnded;
+    if (waited == WAIT_OBJECT_0) {
+      outcome = TWaitOutcome::requestDone;
+      break;
+    }
+    if (waited != WAIT_OBJECT_0 + count) break;
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
-        // The application asked to end: leave that to it after the wait.
-        PostQuitMessage(static_cast<int>(message.wParam));
-        return WaitForSingleObject(event, 0) == WAIT_OBJECT_0 ? TWaitOutcome::requestDone
-                                                               : TWaitOutcome::handlingThreadEnded;
+        quit = true;
+        quitCode = message.wParam;
+        continue;
       }
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
   }
+  if (quit) PostQuitMessage(static_cast<int>(quitCode));
+  return outcome;
 }
 
 void TWin32HandlingSignals::RequestDone(const THandlingRequest& request) {
