@@ -4,14 +4,13 @@
 
 #include <atomic>
 #include <cstring>
-#include <stdexcept>
+#include <new>
 
 #include "common/text/FileNames.h"
-#include "common/text/Utf.h"
 #include "common/win/NativeHandles_win.h"
 #include "reporter/core/interception/FaultMessages.h"
 #include "reporter/core/interception/RaiseState_win.h"
-#include "reporter/core/interception/RuvexException.h"
+#include "reporter/core/interception/ThrownException.h"
 
 namespace ruvex {
 namespace {
@@ -24,8 +23,6 @@ constexpr DWORD kGccUnwindCode = 0x21474343;
 
 std::atomic<TInterception*> gActive{nullptr};
 thread_local bool tReporting = false;
-
-std::u16string FromUtf8(const char* text) { return text ? kelvane::Utf8ToUtf16(text) : std::u16string(); }
 
 std::uintptr_t CallerAddress(void* returnAddress) { return reinterpret_cast<std::uintptr_t>(returnAddress) - 1; }
 
@@ -114,51 +111,9 @@ LONG WINAPI OnFirstChance(EXCEPTION_POINTERS* pointers) {
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// --- C++ exceptions ---
+// --- C++ exceptions and runtime errors ---
 
-std::u16string Demangled(const std::type_info& type) {
-  int status = 0;
-  char* name = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-  std::u16string text = FromUtf8(status == 0 && name ? name : type.name());
-  std::free(name);
-  return text;
-}
-
-// Class names as the reporter compares them (filters, the abort class):
-// without their namespace, so that "EAbort" is one wherever it is declared.
-std::u16string WithoutNamespace(std::u16string name) {
-  if (name.find(u'<') != std::u16string::npos) return name;
-  const std::size_t scope = name.rfind(u"::");
-  return scope == std::u16string::npos ? name : name.substr(scope + 2);
-}
-
-// The class, then its first base at every step.
-std::vector<std::u16string> ClassChainOf(const std::type_info* type) {
-  std::vector<std::u16string> chain;
-  while (type && chain.size() < 32) {
-    chain.push_back(WithoutNamespace(Demangled(*type)));
-    if (auto* single = dynamic_cast<const abi::__si_class_type_info*>(type))
-      type = single->__base_type;
-    else if (auto* multiple = dynamic_cast<const abi::__vmi_class_type_info*>(type))
-      type = multiple->__base_count > 0 ? multiple->__base_info[0].__base_type : nullptr;
-    else
-      type = nullptr;
-  }
-  return chain;
-}
-
-std::u16string MessageOf(const std::exception_ptr& current) {
-  try {
-    std::rethrow_exception(current);
-  } catch (const RuvexException& e) {
-    return e.Message();
-  } catch (const std::exception& e) {
-    return FromUtf8(e.what());
-  } catch (...) {
-  }
-  return {};
-}
-
+// The runtime's errors come as the reporter's own exception class.
 TInterceptedFault RuntimeFault(std::u16string message, std::uintptr_t address, bool canContinue) {
   TInterceptedFault fault;
   fault.raised.classChain = {u"RuvexException"};
@@ -179,8 +134,8 @@ TInterceptedFault RuntimeFault(std::u16string message, std::uintptr_t address, b
 [[noreturn]] void ReportUncaught(TInterception& active, const std::exception_ptr& current) {
   const void* thrown = ThrownObjectOf(current);
   TInterceptedFault fault;
-  fault.raised.classChain = ClassChainOf(abi::__cxa_current_exception_type());
-  fault.raised.message = MessageOf(current);
+  fault.raised.classChain = ThrownClassChain(abi::__cxa_current_exception_type());
+  fault.raised.message = ThrownMessage(current);
   fault.raised.thrownObject = reinterpret_cast<std::uintptr_t>(thrown);
   fault.source = esExceptProc;
   fault.canContinue = GetCurrentThreadId() != active.MainThreadId();
@@ -206,8 +161,7 @@ TInterceptedFault RuntimeFault(std::u16string message, std::uintptr_t address, b
   EndAfterRuntimeFault(*active);
 }
 
-// --- runtime errors ---
-
+// An abort is also where a rethrow that nobody catches ends.
 void OnAbortSignal(int) {
   TInterception* active = TInterception::Active();
   if (!active) return;
