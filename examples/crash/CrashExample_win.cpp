@@ -182,6 +182,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (!again) return 0;
   }
   RegisterRecordingHandlers(which);
+  if (which == L"leftover-av-read") {
+    // Something left in the reporter's temporary folder goes with the next
+    // exception handling.
+    const std::wstring folder = reporter->TempFolder();
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring leftover = folder + L"leftover.txt";
+    CloseHandle(CreateFileW(leftover.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    Record("leftover " + kelvane::Utf16ToUtf8(std::u16string(leftover.begin(), leftover.end())));
+    return Fail(L"av-read") ? 0 : 3;
+  }
   if (which == L"moved-av-read") {
     // Its file is gone from where the command line names it: a restart
     // cannot start the successor.

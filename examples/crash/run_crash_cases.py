@@ -153,6 +153,22 @@ def check_silent_and_naming(wine, failures, work, tool, image):
                    f"thread-name: the name was not recorded and the exception not swallowed: {lines}")
 
 
+def check_temporary_folder(wine, failures, work, tool, image):
+    folder = work / "leftover"
+    program = with_block(wine, tool, image, folder, "leftover", CLOSE)
+    record = folder / "record.txt"
+    rc = wine.run([program, "leftover-av-read", windows(record)])
+    lines = lines_of(record)
+    failures.check(rc == 1 and len(reports(lines)) == 1, f"leftover: exit code {rc}, lines {lines}")
+    left = [line.split(" ", 1)[1] for line in lines if line.startswith("leftover ")]
+    if failures.check(len(left) == 1, f"leftover: no file made: {lines}"):
+        # C:\users\<user>\Temp\... inside the prefix's drive C.
+        relative = left[0].split(":\\", 1)[1].replace("\\", "/")
+        drive_c = Path(os.environ["KELVANE_WINEPREFIX"]) / "drive_c"
+        failures.check(not (drive_c / relative).exists(), f"leftover: {left[0]} is still there")
+        failures.check(not (drive_c / relative).parent.exists(), "leftover: the folder is still there")
+
+
 def wait_for_lines(path, predicate, seconds):
     deadline = time.time() + seconds
     while time.time() < deadline:
@@ -232,6 +248,7 @@ def main():
     started = time.time()
     check_cases(wine, args, failures, work, tool, image)
     check_silent_and_naming(wine, failures, work, tool, image)
+    check_temporary_folder(wine, failures, work, tool, image)
     check_restarts(wine, failures, work, tool, image)
     check_kelvane(wine, failures, work, tool, args.binary_dir / "bin" / "Kelvane.exe")
     print(f"{len(failures.messages)} failures in {time.time() - started:.1f} s")

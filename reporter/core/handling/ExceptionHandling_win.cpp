@@ -42,8 +42,9 @@ TExceptionData DataOf(const THandlingRequest& request) {
 }  // namespace
 
 TExceptionHandling::TExceptionHandling(TSettingsEnvironment& settings, const THistoryTimes& history,
-                                       DWORD mainThreadId)
+                                       DWORD mainThreadId, std::function<void()> beforeEach)
     : settings_(settings),
+      beforeEach_(std::move(beforeEach)),
       mainThread_([this](bool running) {
         if (thread_) thread_->Central().SetMainThreadInHandlers(running);
       }),
@@ -63,6 +64,7 @@ THandOverResult TExceptionHandling::Report(const THandlingRequest& request, bool
 }
 
 void TExceptionHandling::Handle(const THandlingRequest& request) {
+  if (beforeEach_) beforeEach_();
   TIREException exception(settings_, RESettingsForAddress(settings_, request.exceptAddr), DataOf(request), services_);
   RunMainFlow(exception);
 }

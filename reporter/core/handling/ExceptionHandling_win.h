@@ -20,7 +20,9 @@ namespace ruvex {
 class TExceptionHandling {
  public:
   // Runs in the main thread: the message window belongs to it.
-  TExceptionHandling(TSettingsEnvironment& settings, const THistoryTimes& history, DWORD mainThreadId);
+  // `beforeEach` runs in the handling thread before every flow.
+  TExceptionHandling(TSettingsEnvironment& settings, const THistoryTimes& history, DWORD mainThreadId,
+                     std::function<void()> beforeEach = nullptr);
   TExceptionHandling(const TExceptionHandling&) = delete;
   TExceptionHandling& operator=(const TExceptionHandling&) = delete;
 
@@ -36,6 +38,7 @@ class TExceptionHandling {
   void Handle(const THandlingRequest& request);
 
   TSettingsEnvironment& settings_;
+  std::function<void()> beforeEach_;
   TWin32MainThreadChannel mainThread_;
   THandlerFiring firing_;
   TWin32ReportActions actions_;

@@ -216,7 +216,8 @@ void ReportPureCall(std::uintptr_t address) {
 
 TInterception::TInterception(TReporterStartup& startup)
     : startup_(startup),
-      handling_(startup.Settings(), startup.ExceptionTimes(), startup.MainThreadId()),
+      handling_(startup.Settings(), startup.ExceptionTimes(), startup.MainThreadId(),
+                [&startup] { startup.CleanOwnTemporaryFolder(); }),
       reserve_(startup.ReserveLock()) {
   if (TThreadRegistry* registry = startup.Registry())
     registry->NameThread(handling_.HandlingThreadId(), std::u16string(kHandlingThreadName));

@@ -79,8 +79,14 @@ void TReporterStartup::CleanTemporaryFolder() {
   tempFolderGuard_ = TWinHandle(CreateMutexW(security.Get(), FALSE, TempFolderGuardName(folder).c_str()));
   // Another instance of this program is running and owns what is there.
   if (!tempFolderGuard_ || GetLastError() == ERROR_ALREADY_EXISTS) return;
+  ownsTempFolder_ = true;
+  CleanOwnTemporaryFolder();
+}
+
+void TReporterStartup::CleanOwnTemporaryFolder() {
+  if (!ownsTempFolder_) return;
   TWin32TempFileSystem fileSystem;
-  CleanTempFolder(fileSystem, folder);
+  CleanTempFolder(fileSystem, std::u16string(tempFolder_.begin(), tempFolder_.end()));
 }
 
 void TReporterStartup::ResolveThreadFunctions() {

@@ -52,6 +52,9 @@ class TReporterStartup {
   bool IsRestartedInstance() const { return restarted_; }
   const std::array<std::uint64_t, 10>& ExceptionTimes() const { return exceptionTimes_; }
   const std::wstring& TempFolder() const { return tempFolder_; }
+  // Empties and removes the temporary folder again (at the start of every
+  // exception handling), only when no other instance shares it.
+  void CleanOwnTemporaryFolder();
 
   // "ReportFault" of the system folder's "FaultRep.dll", only when enabled.
   FARPROC ReportFault() const { return reportFault_; }
@@ -74,6 +77,7 @@ class TReporterStartup {
   std::mutex reserveLock_;
   std::mutex patchListLock_;
   TWinHandle tempFolderGuard_;  // held while this instance may use its folder
+  bool ownsTempFolder_ = false;  // no other instance held it at start
   std::wstring tempFolder_;
   DWORD mainThreadId_ = 0;
   double startTimeMs_ = 0;
