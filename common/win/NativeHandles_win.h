@@ -12,5 +12,7 @@ inline HMODULE ToHmodule(TModuleHandle h) { return reinterpret_cast<HMODULE>(h.V
 inline TModuleHandle FromHmodule(HMODULE h) { return TModuleHandle(reinterpret_cast<std::uintptr_t>(h)); }
 inline HDC ToHdc(TDeviceContext h) { return reinterpret_cast<HDC>(h.Value()); }
 inline TDeviceContext FromHdc(HDC h) { return TDeviceContext(reinterpret_cast<std::uintptr_t>(h)); }
+inline HANDLE ToHandle(TKernelHandle h) { return reinterpret_cast<HANDLE>(h.Value()); }
+inline TKernelHandle FromHandle(HANDLE h) { return TKernelHandle(reinterpret_cast<std::uintptr_t>(h)); }
 
 }  // namespace kelvane

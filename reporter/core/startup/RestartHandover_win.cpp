@@ -68,10 +68,10 @@ std::optional<TRestartHandover> TakeOverRestart(DWORD waitMs) {
   HANDLE named = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(handover->handleToClose));
   if (named && named != mapping.Get() && IsSameObject(named, mapping.Get())) CloseHandle(named);
 
-  // A predecessor that cannot be opened has ended or is not ours to wait for.
+  // A predecessor that cannot be opened has already ended (the usual case
+  // after a restart): the hand-over stands, there is only nothing to wait for.
   TWinHandle predecessor(OpenProcess(SYNCHRONIZE, FALSE, handover->previousProcessId));
-  if (!predecessor) return std::nullopt;
-  WaitForSingleObject(predecessor.Get(), waitMs);
+  if (predecessor) WaitForSingleObject(predecessor.Get(), waitMs);
   return handover;
 }
 

@@ -22,8 +22,9 @@ TWinHandle OfferRestartHandover(HANDLE child, DWORD childProcessId,
 
 // The check at start: when a block for this process exists and is sound,
 // closes the handle it names (only when it is the block's own mapping),
-// waits (bounded) for the predecessor to end and returns the hand-over.
-// nullopt when there is no block or it is ignored.
+// waits (bounded) for the predecessor to end and returns the hand-over; a
+// predecessor that can no longer be opened has ended. nullopt when there is
+// no block or it is ignored.
 std::optional<TRestartHandover> TakeOverRestart(DWORD waitMs = kPredecessorWaitMs);
 
 }  // namespace ruvex

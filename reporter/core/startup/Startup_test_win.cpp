@@ -203,13 +203,23 @@ TEST(StartupOnWindows, StaleRestartBlocksDoNotHang) {
   TStarted gone;
   Start(gone, probe, L"sleep 0");
   ASSERT_EQ(gone.Wait(30000), 0u);
-  for (int naming = 0; naming < 2; ++naming) {
+  // Every handle to it closed: the process object is gone and cannot be opened.
+  const DWORD goneId = gone.info.dwProcessId;
+  CloseHandle(gone.info.hProcess);
+  CloseHandle(gone.info.hThread);
+  gone.info = {};
+  // Wine keeps an ended process openable for a while; an id no process
+  // has cannot be opened anywhere, like an ended process on Windows.
+  const DWORD neverUsed = 0x7FFFFFF0;
+  for (int naming = 0; naming < 3; ++naming) {
     TStarted successor;
     std::wstring out = folder + L"out" + std::to_wstring(naming) + L".txt";
     Start(successor, probe, L"report \"" + out + L"\"", CREATE_SUSPENDED);
     ASSERT_TRUE(successor.ok);
-    DWORD named = naming == 0 ? gone.info.dwProcessId : successor.info.dwProcessId;
-    TWinHandle block = OfferRestartHandover(successor.info.hProcess, successor.info.dwProcessId, {}, named);
+    const DWORD named = naming == 0 ? goneId : naming == 1 ? neverUsed : successor.info.dwProcessId;
+    std::array<std::uint64_t, 10> times{};
+    times[0] = 13350000042ull;
+    TWinHandle block = OfferRestartHandover(successor.info.hProcess, successor.info.dwProcessId, times, named);
     ASSERT_TRUE(block);
     DWORD started = GetTickCount();
     ResumeThread(successor.info.hThread);
@@ -217,8 +227,12 @@ TEST(StartupOnWindows, StaleRestartBlocksDoNotHang) {
     EXPECT_LT(GetTickCount() - started, 20000u);
     // An ended predecessor is a finished hand-over; a block naming the
     // process itself is ignored.
-    if (naming == 1) {
-      EXPECT_EQ(ReadReport(out)["restarted"], "0");
+    auto report = ReadReport(out);
+    if (naming < 2) {
+      EXPECT_EQ(report["restarted"], "1") << "an ended predecessor leaves its history all the same";
+      EXPECT_EQ(report["times"], "13350000042,0,0,0,0,0,0,0,0,0,");
+    } else {
+      EXPECT_EQ(report["restarted"], "0");
     }
   }
   // A block too small to be one is ignored as well.

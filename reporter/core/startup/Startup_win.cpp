@@ -30,7 +30,7 @@ TReporterStartup* TReporterStartup::Current() { return gCurrent.load(); }
 // The order follows what each step needs: the hand-over first (the
 // predecessor may still use the temporary folder), then the folder, then
 // the settings and what they switch on.
-TReporterStartup::TReporterStartup() {
+TReporterStartup::TReporterStartup(TEnabledServicesStarter startEnabled) {
   CheckRestartHandover();
   CleanTemporaryFolder();
   startTimeMs_ = PerformanceCounterMs();
@@ -43,7 +43,7 @@ TReporterStartup::TReporterStartup() {
   auto main = environment_.MainSettings();
   if (main) {
     OpenThreadRegistry();
-    if (main->Enabled()) StartEnabledServices();
+    if (main->Enabled()) StartEnabledServices(startEnabled);
   } else {
     mainThreadId_ = FirstThreadOfProcess();
     if (!mainThreadId_) mainThreadId_ = GetCurrentThreadId();
@@ -54,6 +54,7 @@ TReporterStartup::TReporterStartup() {
 
 // The shut-down, in reverse order; nothing in it may escape.
 TReporterStartup::~TReporterStartup() {
+  enabledServices_.reset();
   gCurrent.store(nullptr);
   SetProcessMinDebugInfoSource(nullptr);
   registry_.reset();
@@ -78,8 +79,14 @@ void TReporterStartup::CleanTemporaryFolder() {
   tempFolderGuard_ = TWinHandle(CreateMutexW(security.Get(), FALSE, TempFolderGuardName(folder).c_str()));
   // Another instance of this program is running and owns what is there.
   if (!tempFolderGuard_ || GetLastError() == ERROR_ALREADY_EXISTS) return;
+  ownsTempFolder_ = true;
+  CleanOwnTemporaryFolder();
+}
+
+void TReporterStartup::CleanOwnTemporaryFolder() {
+  if (!ownsTempFolder_) return;
   TWin32TempFileSystem fileSystem;
-  CleanTempFolder(fileSystem, folder);
+  CleanTempFolder(fileSystem, std::u16string(tempFolder_.begin(), tempFolder_.end()));
 }
 
 void TReporterStartup::ResolveThreadFunctions() {
@@ -102,15 +109,17 @@ void TReporterStartup::OpenThreadRegistry() {
   registry_ = std::move(registry);
 }
 
-// The interception machinery belongs to the exception handling; here only
-// what it will need from the system is resolved.
-void TReporterStartup::StartEnabledServices() {
+// The interception machinery and the handling thread come from the starter,
+// which lives above the start-up.
+void TReporterStartup::StartEnabledServices(TEnabledServicesStarter startEnabled) {
   wchar_t system[MAX_PATH];
   UINT n = GetSystemDirectoryW(system, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH - 16) return;
-  std::wstring path = std::wstring(system, n) + L"\\FaultRep.dll";
-  faultRepModule_ = kelvane::TLibrary(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-  if (faultRepModule_) reportFault_ = GetProcAddress(faultRepModule_.Get(), "ReportFault");
+  if (n > 0 && n < MAX_PATH - 16) {
+    std::wstring path = std::wstring(system, n) + L"\\FaultRep.dll";
+    faultRepModule_ = kelvane::TLibrary(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (faultRepModule_) reportFault_ = GetProcAddress(faultRepModule_.Get(), "ReportFault");
+  }
+  if (startEnabled) enabledServices_ = startEnabled(*this);
 }
 
 }  // namespace ruvex

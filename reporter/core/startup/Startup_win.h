@@ -20,9 +20,21 @@
 
 namespace ruvex {
 
+class TReporterStartup;
+
+// What `Enabled` switches on beyond the start-up itself (interception, the
+// handling thread). The start-up owns it and stops it first at shut-down.
+class IEnabledServices {
+ public:
+  virtual ~IEnabledServices() = default;
+};
+using TEnabledServicesStarter = std::unique_ptr<IEnabledServices> (*)(TReporterStartup& startup);
+
 class TReporterStartup {
  public:
-  TReporterStartup();
+  // `startEnabled` is called once when the main settings are valid and
+  // enabled; without it an enabled reporter still intercepts nothing.
+  explicit TReporterStartup(TEnabledServicesStarter startEnabled = nullptr);
   ~TReporterStartup();
   TReporterStartup(const TReporterStartup&) = delete;
   TReporterStartup& operator=(const TReporterStartup&) = delete;
@@ -40,6 +52,9 @@ class TReporterStartup {
   bool IsRestartedInstance() const { return restarted_; }
   const std::array<std::uint64_t, 10>& ExceptionTimes() const { return exceptionTimes_; }
   const std::wstring& TempFolder() const { return tempFolder_; }
+  // Empties and removes the temporary folder again (at the start of every
+  // exception handling), only when no other instance shares it.
+  void CleanOwnTemporaryFolder();
 
   // "ReportFault" of the system folder's "FaultRep.dll", only when enabled.
   FARPROC ReportFault() const { return reportFault_; }
@@ -53,7 +68,7 @@ class TReporterStartup {
   void ResolveThreadFunctions();
   void ResolveMainSettings();
   void OpenThreadRegistry();
-  void StartEnabledServices();
+  void StartEnabledServices(TEnabledServicesStarter startEnabled);
 
   TWin32SettingsHost host_;
   TNamedSettingsAnchor anchor_;
@@ -62,6 +77,7 @@ class TReporterStartup {
   std::mutex reserveLock_;
   std::mutex patchListLock_;
   TWinHandle tempFolderGuard_;  // held while this instance may use its folder
+  bool ownsTempFolder_ = false;  // no other instance held it at start
   std::wstring tempFolder_;
   DWORD mainThreadId_ = 0;
   double startTimeMs_ = 0;
@@ -71,6 +87,8 @@ class TReporterStartup {
   FARPROC reportFault_ = nullptr;
   FARPROC openThread_ = nullptr;
   FARPROC ntOpenThread_ = nullptr;
+  // Last member: stopped before everything it uses.
+  std::unique_ptr<IEnabledServices> enabledServices_;
 };
 
 // Ends the process after an internal error; never with exit code 0.
