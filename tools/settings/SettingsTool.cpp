@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/text/FileNames.h"
+#include "reporter/core/properties/PropertyKinds.h"
 #include "reporter/core/properties/SettingsBlock.h"
 #include "reporter/core/properties/SettingsText.h"
 #include "tools/settings/EmbedResource.h"
@@ -72,6 +73,13 @@ bool BuildBlock(const std::string& descriptionPath, std::string& block, std::str
   TSettingsTextResult parsed = ParseSettingsText(text);
   if (!parsed.Ok()) {
     error = descriptionPath + ": " + parsed.error;
+    return false;
+  }
+  // A name or kind the reporter does not know would be stored and then read
+  // as the default, silently; refuse it here instead.
+  const std::string kindError = CheckPropertyKinds(parsed.properties, parsed.lines);
+  if (!kindError.empty()) {
+    error = descriptionPath + ": " + kindError;
     return false;
   }
   EncipherPasswords(parsed.properties);
