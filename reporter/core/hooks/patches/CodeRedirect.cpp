@@ -60,4 +60,52 @@ TPatchResult RedirectFunction(TPatchList& patches, const IMemoryReader& memory, 
   return patches.Apply(from, jump);
 }
 
+std::optional<TBytes> TrampolineBytes(const IMemoryReader& memory, Address entry, std::size_t length, Address stub,
+                                      bool code64) {
+  Address at = entry;
+  while (at < entry + length) {
+    const TInstrInfo i = code64 ? DecodeInstr64(memory, at) : DecodeInstr(memory, at);
+    // A direct branch counts from where it stands: moved, it would land elsewhere.
+    const std::uint16_t op = i.opcodeWord;
+    const bool directBranch = op == 0xE8 || op == 0xE9 || op == 0xEB || (op >= 0x70 && op <= 0x7F) ||
+                              (op >= 0xE0 && op <= 0xE3) || (op >= 0x0F80 && op <= 0x0F8F);
+    if (!i.valid || i.nextAddr <= at || i.relativeTarget || directBranch || i.detail.ripRelative) return std::nullopt;
+    at = i.nextAddr;
+  }
+  TBytes bytes(static_cast<std::size_t>(at - entry));
+  if (!memory.Read(entry, bytes.data(), bytes.size())) return std::nullopt;
+  const TBytes back = JumpBytes(stub + bytes.size(), at, code64);
+  bytes.insert(bytes.end(), back.begin(), back.end());
+  return bytes;
+}
+
+std::optional<THookStub> BuildHookStub(IMemoryPatcher& memory, Address from, Address to, bool code64) {
+  // The relay first, then the moved instructions (at most 5 bytes plus one
+  // instruction of 15, or 14 plus 15) and the jump back.
+  constexpr std::size_t kBlockSize = 64, kRelaySize = 16;
+  THookStub stub;
+  stub.block = memory.AllocateCode(kBlockSize, from);
+  if (!stub.block) return std::nullopt;
+  stub.original = stub.block + kRelaySize;
+  const TBytes relay = JumpBytes(stub.block, to, code64);
+  // Through the relay when it is within a short jump; else straight to the hook.
+  stub.entryJump = JumpBytes(from, stub.block, code64);
+  if (stub.entryJump.size() != kRel32JumpSize) stub.entryJump = JumpBytes(from, to, code64);
+  const std::optional<TBytes> moved = TrampolineBytes(memory, from, stub.entryJump.size(), stub.original, code64);
+  if (!moved || kRelaySize + moved->size() > kBlockSize || !CanRedirect(memory, from, stub.entryJump.size(), code64) ||
+      !memory.Write(stub.block, relay.data(), relay.size()) ||
+      !memory.Write(stub.original, moved->data(), moved->size())) {
+    memory.FreeCode(stub.block);
+    return std::nullopt;
+  }
+  memory.FlushCode(stub.block, kBlockSize);
+  return stub;
+}
+
+Address HookFunction(TPatchList& patches, IMemoryPatcher& memory, Address from, Address to, bool code64) {
+  const std::optional<THookStub> stub = BuildHookStub(memory, from, to, code64);
+  if (!stub) return 0;
+  return patches.Apply(from, stub->entryJump, stub->block) == TPatchResult::applied ? stub->original : 0;
+}
+
 }  // namespace ruvex

@@ -61,3 +61,59 @@ TEST(CodeRedirect, OnlyFunctionsThatHoldTheJumpAreRedirected) {
 
 }  // namespace
 }  // namespace ruvex
+
+namespace ruvex {
+namespace {
+
+TEST(CodeRedirect, HookedFunctionsKeepTheirOriginalBehindAStub) {
+  constexpr Address kBase = 0x401000;
+  struct TCase {
+    const char* what;
+    bool code64;
+    TBytes code;
+    std::size_t moved;  // bytes of whole instructions that go to the stub; 0: not hooked
+  } cases[] = {
+      {"32-bit prologue", false, {0x55, 0x8B, 0xEC, 0x83, 0xEC, 0x10, 0x8B, 0x45, 0x08, 0xC9, 0xC3}, 6},
+      {"32-bit call in the first bytes", false, {0xE8, 0, 0, 0, 0, 0x55, 0x8B, 0xEC, 0x5D, 0xC3}, 0},
+      {"64-bit prologue", true,
+       {0x48, 0x89, 0x5C, 0x24, 0x08, 0x57, 0x48, 0x83, 0xEC, 0x20, 0x48, 0x8B, 0xD9, 0x33, 0xC0, 0x48, 0x83, 0xC4,
+        0x20, 0x5F, 0xC3},
+       5},
+      {"64-bit RIP-relative load", true,
+       {0x48, 0x8B, 0x05, 0x10, 0, 0, 0, 0x48, 0x83, 0xEC, 0x20, 0x48, 0x8B, 0xD9, 0x48, 0x83, 0xC4, 0x20, 0xC3}, 0},
+  };
+  for (const TCase& c : cases) {
+    TFakeMemoryPatcher memory(kBase, Padded(c.code));
+    TPatchList patches(memory);
+    const Address target = c.code64 ? 0x7FF000000000 : 0x500000;
+    const Address stub = HookFunction(patches, memory, kBase, target, c.code64);
+    if (!c.moved) {
+      EXPECT_EQ(stub, 0u) << c.what;
+      EXPECT_EQ(memory.Bytes(), Padded(c.code)) << c.what;
+      EXPECT_TRUE(memory.codeBlocks.empty()) << c.what;
+      continue;
+    }
+    ASSERT_NE(stub, 0u) << c.what;
+    // The entry jumps to the relay, the relay to the hook, the stub back.
+    ASSERT_EQ(memory.codeBlocks.size(), 1u);
+    const Address block = memory.codeBlocks.begin()->first;
+    const TBytes& blockBytes = memory.codeBlocks.begin()->second;
+    EXPECT_EQ(TBytes(memory.Bytes().begin(), memory.Bytes().begin() + 5), JumpBytes(kBase, block, c.code64)) << c.what;
+    const TBytes relay = JumpBytes(block, target, c.code64);
+    EXPECT_EQ(TBytes(blockBytes.begin(), blockBytes.begin() + relay.size()), relay) << c.what;
+    const std::size_t at = static_cast<std::size_t>(stub - block);
+    EXPECT_EQ(TBytes(blockBytes.begin() + at, blockBytes.begin() + at + c.moved),
+              TBytes(c.code.begin(), c.code.begin() + c.moved))
+        << c.what;
+    const TBytes back = JumpBytes(stub + c.moved, kBase + c.moved, c.code64);
+    EXPECT_EQ(TBytes(blockBytes.begin() + at + c.moved, blockBytes.begin() + at + c.moved + back.size()), back)
+        << c.what;
+    // Undone, the function is whole again and the stub goes with the patch.
+    patches.UndoAll();
+    EXPECT_EQ(memory.Bytes(), Padded(c.code)) << c.what;
+    EXPECT_TRUE(memory.codeBlocks.empty()) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace ruvex

@@ -4,7 +4,9 @@
 // telling the processor that code changed. The Windows half works on the
 // running process; TFakeMemoryPatcher is a byte buffer with page
 // protections for the tests.
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -25,8 +27,9 @@ class IMemoryPatcher : public IMemoryReader {
   // False when any byte could not be written.
   virtual bool Write(Address address, const void* bytes, std::size_t size) = 0;
   virtual void FlushCode(Address address, std::size_t size) = 0;
-  // Executable memory for stubs that patches jump into; 0 when none.
-  virtual Address AllocateCode(std::size_t size) = 0;
+  // Executable memory for stubs that patches jump into, within reach of a
+  // 32-bit displacement from `nearTo` where possible (0: anywhere); 0 when none.
+  virtual Address AllocateCode(std::size_t size, Address nearTo = 0) = 0;
   virtual void FreeCode(Address address) = 0;
 };
 
@@ -50,9 +53,14 @@ class TFakeMemoryPatcher : public IMemoryPatcher {
   std::uint32_t ProtectionAt(Address address) const { return protections_[PageOf(address)]; }
   const TBytes& Bytes() const { return bytes_; }
   int flushes = 0;
-  std::map<Address, std::size_t> codeBlocks;  // allocated and not freed
+  std::map<Address, TBytes> codeBlocks;  // allocated and not freed, always writable
 
   bool Read(Address address, void* out, std::size_t size) const override {
+    if (TBytes* block = CodeBlockOf(address, size)) {
+      std::copy_n(block->begin() + static_cast<std::ptrdiff_t>(address - CodeBase(address)), size,
+                  static_cast<std::uint8_t*>(out));
+      return true;
+    }
     if (!InRange(address, size)) return false;
     for (std::size_t i = 0; i < size; ++i)
       if (protections_[PageOf(address + i)] == kNoAccess) return false;
@@ -77,6 +85,11 @@ class TFakeMemoryPatcher : public IMemoryPatcher {
     for (std::size_t p = PageOf(address); p <= PageOf(address + size - 1); ++p) protections_[p] = oldProtection;
   }
   bool Write(Address address, const void* bytes, std::size_t size) override {
+    if (TBytes* block = CodeBlockOf(address, size)) {
+      std::copy_n(static_cast<const std::uint8_t*>(bytes), size,
+                  block->begin() + static_cast<std::ptrdiff_t>(address - CodeBase(address)));
+      return true;
+    }
     if (!InRange(address, size)) return false;
     for (std::size_t i = 0; i < size; ++i)
       if (protections_[PageOf(address + i)] != kWritable) return false;
@@ -84,14 +97,25 @@ class TFakeMemoryPatcher : public IMemoryPatcher {
     return true;
   }
   void FlushCode(Address, std::size_t) override { ++flushes; }
-  Address AllocateCode(std::size_t size) override {
-    nextCode_ += 0x100;
-    codeBlocks[nextCode_] = size;
+  Address AllocateCode(std::size_t size, Address = 0) override {
+    nextCode_ += 0x1000;
+    codeBlocks[nextCode_] = TBytes(size, 0xCC);
     return nextCode_;
   }
   void FreeCode(Address address) override { codeBlocks.erase(address); }
 
  private:
+  Address CodeBase(Address address) const {
+    auto it = codeBlocks.upper_bound(address);
+    return it == codeBlocks.begin() ? 0 : std::prev(it)->first;
+  }
+  TBytes* CodeBlockOf(Address address, std::size_t size) const {
+    auto it = codeBlocks.upper_bound(address);
+    if (it == codeBlocks.begin()) return nullptr;
+    --it;
+    if (address - it->first > it->second.size() || size > it->second.size() - (address - it->first)) return nullptr;
+    return const_cast<TBytes*>(&it->second);
+  }
   bool InRange(Address address, std::size_t size) const {
     return address >= base_ && address - base_ <= bytes_.size() && size <= bytes_.size() - (address - base_);
   }

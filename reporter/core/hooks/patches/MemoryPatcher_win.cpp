@@ -8,6 +8,23 @@ namespace {
 
 void* Pointer(Address address) { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)); }
 
+// A free allocation unit within 1 GB of `nearTo`, searched outwards in both
+// directions, so that a 5-byte jump from there reaches it.
+Address AllocateNear(std::size_t size, Address nearTo) {
+  constexpr Address kUnit = 0x10000, kReach = 0x40000000;
+  const Address start = nearTo & ~(kUnit - 1);
+  for (Address delta = kUnit; delta < kReach; delta += kUnit) {
+    for (const Address at : {start - delta, start + delta}) {
+      if (at < kUnit) continue;
+      MEMORY_BASIC_INFORMATION info{};
+      if (VirtualQuery(Pointer(at), &info, sizeof info) != sizeof info || info.State != MEM_FREE) continue;
+      if (void* p = VirtualAlloc(Pointer(at), size, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE))
+        return reinterpret_cast<std::uintptr_t>(p);
+    }
+  }
+  return 0;
+}
+
 class TProcessMemoryPatcher : public IMemoryPatcher {
  public:
   bool Read(Address address, void* out, std::size_t size) const override { return memory_.Read(address, out, size); }
@@ -30,7 +47,9 @@ class TProcessMemoryPatcher : public IMemoryPatcher {
   void FlushCode(Address address, std::size_t size) override {
     FlushInstructionCache(GetCurrentProcess(), Pointer(address), size);
   }
-  Address AllocateCode(std::size_t size) override {
+  Address AllocateCode(std::size_t size, Address nearTo) override {
+    if (nearTo && sizeof(void*) == 8)
+      if (Address nearby = AllocateNear(size, nearTo)) return nearby;
     return reinterpret_cast<std::uintptr_t>(
         VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
   }

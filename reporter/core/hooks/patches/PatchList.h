@@ -36,7 +36,7 @@ class TPatchList {
   // left alone, and so is its stub, which that code may still jump into.
   void UndoAll();
   std::vector<TCodePatch> Patches() const;
-  const IMemoryReader& Memory() const { return memory_; }
+  IMemoryPatcher& Memory() const { return memory_; }
 
  private:
   bool Write(Address address, const TBytes& bytes);
