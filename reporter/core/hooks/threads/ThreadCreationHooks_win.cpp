@@ -4,6 +4,7 @@
 #include <shared_mutex>
 #include <vector>
 
+#include "reporter/core/hooks/patches/CodeRedirect.h"
 #include "reporter/core/hooks/patches/ImportHooks.h"
 #include "reporter/engines/memory/ProcessMemory.h"
 
@@ -26,8 +27,12 @@ struct THookState {
   TCreateRemoteThreadEx createRemoteThreadEx = nullptr;
   TQueueUserWorkItem queueUserWorkItem = nullptr;
   std::vector<HMODULE> systemModules;  // frames in these are not the creating code
-  std::vector<Address> slots;
+  std::vector<Address> slots;    // import slots redirected
+  std::vector<Address> entries;  // function entries redirected
 };
+// Set while a hook creates its thread: the system's own creation functions
+// call each other, and a thread is wrapped and registered once.
+thread_local bool insideHook = false;
 THookState state;
 
 template <class T>
@@ -108,11 +113,14 @@ DWORD WINAPI ThreadWrapper(void* startBlock) {
 template <class Create>
 HANDLE StartRegistered(void* caller, Create create, LPTHREAD_START_ROUTINE procedure, void* parameter, DWORD flags,
                        LPDWORD threadId) {
+  if (insideHook) return create(procedure, parameter, flags, threadId);
   const DWORD creatorId = GetCurrentThreadId();
   const std::uintptr_t creatorAddress = CreatingCodeAddress(caller);
   auto* start = new TThreadStart{procedure, parameter};
   DWORD id = 0;
+  insideHook = true;
   const HANDLE thread = create(ThreadWrapper, start, flags | CREATE_SUSPENDED, &id);
+  insideHook = false;
   if (!thread) {
     const DWORD error = GetLastError();
     delete start;
@@ -193,6 +201,25 @@ BOOL WINAPI HookQueueUserWorkItem(LPTHREAD_START_ROUTINE function, PVOID context
 
 Address AddressOf(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
 
+// Makes the function at `*real` jump to `hook` and points `*real` at a stub
+// that runs the original. The stub is kept for good: a thread may be
+// running through it when the hook is taken back.
+bool RedirectEntry(TPatchList& patches, void** real, Address hook) {
+  const Address entry = AddressOf(*real);
+  const std::optional<THookStub> stub = BuildHookStub(patches.Memory(), entry, hook, sizeof(void*) == 8);
+  if (!stub) return false;
+  void* const original = *real;
+  // Set before the entry jumps to the hook, which calls through it.
+  *real = reinterpret_cast<void*>(static_cast<std::uintptr_t>(stub->original));
+  if (patches.Apply(entry, stub->entryJump) != TPatchResult::applied) {
+    *real = original;
+    patches.Memory().FreeCode(stub->block);
+    return false;
+  }
+  state.entries.push_back(entry);
+  return true;
+}
+
 }  // namespace
 
 bool InstallThreadCreationHooks(TThreadRegistry& registry, TPatchList& patches) {
@@ -210,15 +237,15 @@ bool InstallThreadCreationHooks(TThreadRegistry& registry, TPatchList& patches) 
 
   const struct {
     const char* name;
-    const void* real;
+    void** real;
     const void* hook;
   } hooks[] = {
-      {"CreateThread", reinterpret_cast<const void*>(state.createThread), reinterpret_cast<const void*>(&HookCreateThread)},
-      {"CreateRemoteThread", reinterpret_cast<const void*>(state.createRemoteThread),
+      {"CreateThread", reinterpret_cast<void**>(&state.createThread), reinterpret_cast<const void*>(&HookCreateThread)},
+      {"CreateRemoteThread", reinterpret_cast<void**>(&state.createRemoteThread),
        reinterpret_cast<const void*>(&HookCreateRemoteThread)},
-      {"CreateRemoteThreadEx", reinterpret_cast<const void*>(state.createRemoteThreadEx),
+      {"CreateRemoteThreadEx", reinterpret_cast<void**>(&state.createRemoteThreadEx),
        reinterpret_cast<const void*>(&HookCreateRemoteThreadEx)},
-      {"QueueUserWorkItem", reinterpret_cast<const void*>(state.queueUserWorkItem),
+      {"QueueUserWorkItem", reinterpret_cast<void**>(&state.queueUserWorkItem),
        reinterpret_cast<const void*>(&HookQueueUserWorkItem)},
   };
   // The system's own modules pass calls on between each other (kernel32's
@@ -230,20 +257,31 @@ bool InstallThreadCreationHooks(TThreadRegistry& registry, TPatchList& patches) 
       if (m.base == reinterpret_cast<std::uintptr_t>(GetModuleHandleW(name))) return true;
     return false;
   });
+  bool any = false;
   for (const auto& h : hooks) {
-    if (!h.real) continue;  // an old system without the function
+    if (!*h.real) continue;  // an old system without the function
+    if (RedirectEntry(patches, h.real, AddressOf(h.hook))) {
+      any = true;
+      continue;
+    }
+    // The function's first bytes cannot move: its importers are redirected
+    // instead (modules loaded later and callers through GetProcAddress then
+    // go unseen).
     for (const char* dll : {"kernel32.dll", "kernelbase.dll"}) {
       const std::vector<Address> slots =
-          HookImports(patches, modules, TImportHook{dll, h.name, AddressOf(h.real), AddressOf(h.hook)});
+          HookImports(patches, modules, TImportHook{dll, h.name, AddressOf(*h.real), AddressOf(h.hook)});
       state.slots.insert(state.slots.end(), slots.begin(), slots.end());
+      any |= !slots.empty();
     }
   }
-  return !state.slots.empty();
+  return any;
 }
 
 void RemoveThreadCreationHooks(TPatchList& patches) {
   UnhookImports(patches, state.slots);
   state.slots.clear();
+  for (auto it = state.entries.rbegin(); it != state.entries.rend(); ++it) patches.Undo(*it);
+  state.entries.clear();
   std::unique_lock<std::shared_mutex> lock(state.registryLock);
   state.registry = nullptr;
 }
