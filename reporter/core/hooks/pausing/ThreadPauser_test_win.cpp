@@ -59,7 +59,7 @@ std::vector<std::uint8_t> EntryBytes(const char* function) {
 
 bool IsTestProgram(kelvane::TModuleHandle m) { return kelvane::ToHmodule(m) == GetModuleHandleW(nullptr); }
 
-struct TPauseFixture : ::testing::Test {
+struct ThreadPauser : ::testing::Test {
   TThreadRegistry registry{GetCurrentThreadId()};
   std::unique_ptr<IMemoryPatcher> memory = CreateProcessMemoryPatcher();
   TPatchList patches{*memory};
@@ -67,7 +67,7 @@ struct TPauseFixture : ::testing::Test {
   void TearDown() override { RemoveThreadCreationHooks(patches); }
 };
 
-TEST_F(TPauseFixture, APumpingThreadStopsWhilePausedAndGoesOnAfterResume) {
+TEST_F(ThreadPauser, APumpingThreadStopsWhilePausedAndGoesOnAfterResume) {
   const auto getMessage = EntryBytes("GetMessageW");
   const auto peekMessage = EntryBytes("PeekMessageW");
   TPumpingThread pump;
@@ -93,7 +93,25 @@ TEST_F(TPauseFixture, APumpingThreadStopsWhilePausedAndGoesOnAfterResume) {
   EXPECT_EQ(pump.CountAfter(7, 5000), 7);
 }
 
-TEST_F(TPauseFixture, SparedAndForeignThreadsGoOn) {
+TEST_F(ThreadPauser, TheMainThreadIsLetGoForSynchronisedHandlersOnly) {
+  TPumpingThread mainThread;
+  // The main thread is held whoever created it, on its own event.
+  TThreadPauser pauser(registry, patches, mainThread.Id(), [](kelvane::TModuleHandle) { return false; });
+  ASSERT_EQ(pauser.PauseThreads(0), TActionResult::done);
+  mainThread.Post(1);
+  EXPECT_EQ(mainThread.CountAfter(1, 300), 0);
+  pauser.ResumeMainThread();
+  EXPECT_EQ(mainThread.CountAfter(1, 5000), 1);
+  pauser.PauseMainThread();
+  mainThread.Post(1);  // the first one it retrieves still passes: it was let go
+  mainThread.Post(1);
+  EXPECT_EQ(mainThread.CountAfter(3, 300), 2);
+  EXPECT_TRUE(pauser.Paused());
+  pauser.ResumeThreads();
+  EXPECT_EQ(mainThread.CountAfter(3, 5000), 3);
+}
+
+TEST_F(ThreadPauser, SparedAndForeignThreadsGoOn) {
   TPumpingThread spared, foreign;
   const auto before = EntryBytes("GetMessageW");
   {
