@@ -8,7 +8,6 @@
 #include "common/win/WinHandle_win.h"
 #include "reporter/core/hooks/pausing/PauseList.h"
 #include "reporter/core/hooks/patches/CodeRedirect.h"
-#include "reporter/engines/memory/ProcessMemory.h"
 #include "reporter/engines/system/messages/MessageWindow.h"
 
 namespace ruvex {
