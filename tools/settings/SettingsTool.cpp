@@ -4,6 +4,7 @@
 //   ruvex-settings rc    <description.txt> <settings.rc>   (writes settings.bin beside it)
 //   ruvex-settings embed <description.txt> <program.exe>   (Windows only)
 //   ruvex-settings show  <block.bin>
+//   ruvex-settings crc   <module>                       (writes the file integrity checksum)
 //
 // Exit code 0 on success, 1 on bad input or a failed write, 2 on bad usage.
 #include <cstdio>
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include "common/text/FileNames.h"
+#include "reporter/core/hooks/modules/FileCrc.h"
+#include "reporter/core/properties/PropertyKinds.h"
 #include "reporter/core/properties/SettingsBlock.h"
 #include "reporter/core/properties/SettingsText.h"
 #include "tools/settings/EmbedResource.h"
@@ -27,7 +30,8 @@ constexpr char kUsage[] =
     "usage: ruvex-settings block <description.txt> <block.bin>\n"
     "       ruvex-settings rc <description.txt> <settings.rc>\n"
     "       ruvex-settings embed <description.txt> <program.exe>\n"
-    "       ruvex-settings show <block.bin>\n";
+    "       ruvex-settings show <block.bin>\n"
+    "       ruvex-settings crc <module>\n";
 
 bool ReadFile(const std::string& path, std::string& out) {
   std::ifstream in(path, std::ios::binary);
@@ -74,6 +78,13 @@ bool BuildBlock(const std::string& descriptionPath, std::string& block, std::str
     error = descriptionPath + ": " + parsed.error;
     return false;
   }
+  // A name or kind the reporter does not know would be stored and then read
+  // as the default, silently; refuse it here instead.
+  const std::string kindError = CheckPropertyKinds(parsed.properties, parsed.lines);
+  if (!kindError.empty()) {
+    error = descriptionPath + ": " + kindError;
+    return false;
+  }
   EncipherPasswords(parsed.properties);
   auto written = WriteSettingsBlock(parsed.properties);
   if (!written) {
@@ -104,10 +115,21 @@ int Show(const std::string& path) {
   return 0;
 }
 
+// The last step after every change to the file: the checksum covers it all.
+int StampChecksum(const std::string& path) {
+  std::string file, error;
+  if (!ReadFile(path, file)) return Fail("cannot read " + path);
+  const std::optional<std::string> stamped = StampFileCrc(std::move(file), error);
+  if (!stamped) return Fail(path + ": " + error);
+  if (!WriteFile(path, *stamped)) return Fail("cannot write " + path);
+  return 0;
+}
+
 }  // namespace
 
 int RunSettingsTool(const std::vector<std::string>& args) {
   if (args.size() == 2 && args[0] == "show") return Show(args[1]);
+  if (args.size() == 2 && args[0] == "crc") return StampChecksum(args[1]);
   if (args.size() != 3) {
     std::cerr << kUsage;
     return 2;

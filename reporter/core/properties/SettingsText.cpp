@@ -158,6 +158,7 @@ TSettingsTextResult ParseSettingsText(std::string_view text) {
       return fail("value of " + p.name + " is neither True, False, an integer, an identifier nor a quoted string");
     }
     result.properties.push_back(std::move(p));
+    result.lines.push_back(lineNumber);
     if (text.empty()) break;
   }
   return result;

@@ -19,6 +19,7 @@ namespace ruvex {
 
 struct TSettingsTextResult {
   std::vector<TREProperty> properties;
+  std::vector<int> lines;  // the line number of each property
   std::string error;  // "line N: ..." when the text could not be read
   bool Ok() const { return error.empty(); }
 };

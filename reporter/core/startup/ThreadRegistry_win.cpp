@@ -178,6 +178,23 @@ void TThreadRegistry::RemoveThread(DWORD threadId) {
   if (hold.Locked()) block_->list->Remove(threadId);
 }
 
+void TThreadRegistry::SetCreator(DWORD threadId, DWORD creatorThreadId, std::uintptr_t creatorAddress,
+                                 const std::u16string& className) {
+  if (!block_) return;
+  TMutexLock hold(block_->listMutex, kChangeWaitMs);
+  if (!hold.Locked()) return;
+  const bool known = block_->list->Find(threadId).has_value();
+  block_->list->SetCreator(threadId, known ? 0 : OpenForRegistry(threadId), creatorThreadId, creatorAddress,
+                           className);
+}
+
+std::optional<TThreadEntry> TThreadRegistry::Find(DWORD threadId) const {
+  if (!block_) return std::nullopt;
+  TMutexLock hold(block_->listMutex, kChangeWaitMs);
+  if (!hold.Locked()) return std::nullopt;
+  return block_->list->Find(threadId);
+}
+
 TThreadDescription TThreadRegistry::Describe(DWORD threadId, bool force) const {
   if (!block_) return DescribeThread(threadId, std::nullopt, false, force);
   TMutexLock hold(block_->listMutex, kDescribeWaitMs);

@@ -43,6 +43,10 @@ class TThreadRegistry {
   // true when it was one (then it is recorded and to be discarded).
   bool RecordThreadNamingException(const EXCEPTION_RECORD& record);
   void RemoveThread(DWORD threadId);
+  // Who created the thread; the registry opens its own handle to it.
+  void SetCreator(DWORD threadId, DWORD creatorThreadId, std::uintptr_t creatorAddress,
+                  const std::u16string& className);
+  std::optional<TThreadEntry> Find(DWORD threadId) const;
   // Waits at most 50 ms for the registry.
   TThreadDescription Describe(DWORD threadId, bool force) const;
   HANDLE FreezeMutex() const { return block_ ? block_->freezeMutex : nullptr; }

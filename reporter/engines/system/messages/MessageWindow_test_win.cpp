@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "reporter/engines/system/messages/MessageWindow.h"
+#include "reporter/engines/system/messages/MessageWindowName.h"
 
 namespace ruvex {
 namespace {
@@ -44,6 +45,39 @@ TEST(MessageWindow, HandlersReceiveTheirMessages) {
   SendMessageW(kelvane::ToHwnd(window), message, 5, 0);
   EXPECT_EQ(handled.load(), 5);
   EXPECT_EQ(AddMsgHandler(kelvane::TWindowHandle(), 0, CountingHandler), 0u);
+}
+
+std::wstring ClassOf(kelvane::TWindowHandle window) {
+  wchar_t name[257] = {};
+  GetClassNameW(kelvane::ToHwnd(window), name, 257);
+  return name;
+}
+
+bool ClassRegistered(const std::u16string& name) {
+  WNDCLASSEXW info{};
+  info.cbSize = sizeof info;
+  return GetClassInfoExW(GetModuleHandleW(nullptr), reinterpret_cast<const wchar_t*>(name.c_str()), &info) != FALSE;
+}
+
+TEST(MessageWindow, ClassIsNamedByTheThreadAndGoesWithIt) {
+  const std::u16string mine = MessageWindowClassName(GetCurrentThreadId());
+  EXPECT_EQ(ClassOf(ThreadMessageWindow(GetCurrentThreadId())), std::wstring(mine.begin(), mine.end()));
+
+  // A thread's class must not outlive it: a later thread with the same id
+  // would get no window.
+  DWORD threadId = 0;
+  std::u16string name;
+  bool registeredWhileRunning = false;
+  std::thread([&] {
+    threadId = GetCurrentThreadId();
+    name = MessageWindowClassName(threadId);
+    ASSERT_TRUE(ThreadMessageWindow(threadId));
+    registeredWhileRunning = ClassRegistered(name);
+  }).join();
+  EXPECT_EQ(name, u"RuvexToolsMsgHandlerWindow$" + kelvane::HexLower16(threadId));
+  EXPECT_TRUE(registeredWhileRunning);
+  EXPECT_FALSE(ClassRegistered(name));
+  EXPECT_FALSE(ThreadMessageWindow(threadId));
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "reporter/engines/system/messages/MessageWindow.h"
-#include "common/text/HexText.h"
+#include "reporter/engines/system/messages/MessageWindowName.h"
 
 namespace ruvex {
 namespace {
@@ -69,25 +69,73 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return m.result;
 }
 
-std::wstring Hex(std::uint64_t v) {
-  const std::string digits = kelvane::HexLower(v);
-  return std::wstring(digits.begin(), digits.end());
+// The module of this code: the class is registered for it, so that two
+// copies of this code in one process keep apart while using one name.
+HINSTANCE OwnInstance() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&WindowProc), &module);
+  return module ? module : GetModuleHandleW(nullptr);
 }
 
-// Unique per thread and per copy of this code in the process.
-std::wstring ClassName(DWORD threadId, const void* marker) {
-  return L"RuvexToolsMsgHandlerWindow" + Hex(threadId) + Hex(reinterpret_cast<std::uintptr_t>(marker));
+std::wstring ClassName(DWORD threadId) {
+  const std::u16string name = MessageWindowClassName(threadId);
+  return std::wstring(name.begin(), name.end());
 }
 
-std::unique_ptr<TWindowEntry> CreateMessageWindow(DWORD threadId, const void* marker) {
-  const HINSTANCE instance = GetModuleHandleW(nullptr);
-  const std::wstring className = ClassName(threadId, marker);
+void DestroyEntry(const TWindowEntry& entry) {
+  if (IsWindow(entry.window)) DestroyWindow(entry.window);
+  UnregisterClassW(reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(entry.classAtom)), OwnInstance());
+}
+
+// A window goes with its thread, but its class would stay registered, and a
+// later thread with the same id could not register it again. The thread's
+// exit destroys both.
+struct TThreadWindowGuard {
+  bool armed = false;
+  ~TThreadWindowGuard() {
+    if (!armed || !listAlive) return;
+    std::unique_ptr<TWindowEntry> own;
+    {
+      TWindowList& list = Windows();
+      std::lock_guard<std::mutex> lock(list.mutex);
+      const DWORD self = GetCurrentThreadId();
+      for (auto it = list.entries.begin(); it != list.entries.end(); ++it)
+        if ((*it)->threadId == self) {
+          own = std::move(*it);
+          list.entries.erase(it);
+          break;
+        }
+    }
+    // Outside the lock: destroying the window sends it messages.
+    if (own) DestroyEntry(*own);
+  }
+};
+thread_local TThreadWindowGuard threadWindowGuard;
+
+// Entries whose window is gone (their thread ended without the guard, as
+// when it was terminated); their classes would block the name.
+void DropDeadEntries(TWindowList& list) {
+  for (auto it = list.entries.begin(); it != list.entries.end();)
+    if (!IsWindow((*it)->window)) {
+      DestroyEntry(**it);
+      it = list.entries.erase(it);
+    } else {
+      ++it;
+    }
+}
+
+std::unique_ptr<TWindowEntry> CreateMessageWindow(DWORD threadId) {
+  const HINSTANCE instance = OwnInstance();
+  const std::wstring className = ClassName(threadId);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = instance;
   wc.lpszClassName = className.c_str();
-  const ATOM atom = RegisterClassExW(&wc);
+  ATOM atom = RegisterClassExW(&wc);
+  if (!atom && GetLastError() == ERROR_CLASS_ALREADY_EXISTS && UnregisterClassW(className.c_str(), instance))
+    atom = RegisterClassExW(&wc);
   if (!atom) return nullptr;
   const HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, className.c_str(), L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE,
                                       nullptr, instance, nullptr);
@@ -132,8 +180,10 @@ kelvane::TWindowHandle ThreadMessageWindow(std::uint32_t threadId) {
   if (TWindowEntry* e = list.ByThread(threadId)) return kelvane::FromHwnd(e->window);
   // A window belongs to the thread that creates it; only that thread may.
   if (threadId != GetCurrentThreadId()) return {};
-  std::unique_ptr<TWindowEntry> entry = CreateMessageWindow(threadId, &list);
+  DropDeadEntries(list);
+  std::unique_ptr<TWindowEntry> entry = CreateMessageWindow(threadId);
   if (!entry) return {};
+  threadWindowGuard.armed = true;
   const HWND window = entry->window;
   list.entries.push_back(std::move(entry));
   return kelvane::FromHwnd(window);
