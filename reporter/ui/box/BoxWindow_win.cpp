@@ -174,23 +174,31 @@ void TExceptionBox::CreateButtons() {
   if (plan_.continueDisabled) EnableWindow(buttons_[bContinueApplication], FALSE);
 }
 
+namespace {
+std::vector<TReportPart> ReportParts(const std::shared_ptr<IREFields>& fields) {
+  std::vector<TReportPart> parts;
+  if (!fields) return parts;
+  for (int i = 0; i < fields->GetItemCount(); ++i) parts.push_back({fields->GetItem(i), fields->GetContentAt(i)});
+  return parts;
+}
+}  // namespace
+
 void TExceptionBox::CreateDetails() {
   const TBoxRect& r = layout_.tabs;
-  FTabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, r.x, r.y, r.width,
-                          r.height, FMainWnd, nullptr, nullptr, nullptr);
-  SendMessageW(FTabs, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Dialog()), FALSE);
-  TCITEMW tab{};
-  tab.mask = TCIF_TEXT;
-  tab.pszText = const_cast<wchar_t*>(L"bug report");
-  SendMessageW(FTabs, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&tab));
-  RECT inner{r.x, r.y, r.x + r.width, r.y + r.height};
-  SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&inner));
-  FEdit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                          WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-                          inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top, FMainWnd, nullptr,
-                          nullptr, nullptr);
-  SendMessageW(FEdit, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Fixed()), FALSE);
-  SetWindowTextW(FEdit, W(FExc.GetBugReport(false, 0)));
+  details_ = std::make_unique<TDetailsView>(FMainWnd, RECT{r.x, r.y, r.x + r.width, r.y + r.height}, fonts_.Dialog(),
+                                            fonts_.Fixed());
+  details_->jumpRequest = [this](const std::u16string& line) {
+    if (!hooks_.jumpRequest) return;
+    // The development environment comes to the front, above the box.
+    SetWindowPos(FMainWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    hooks_.jumpRequest(line);
+  };
+  UpdateDetails();
+}
+
+void TExceptionBox::UpdateDetails() {
+  if (details_ && !FShuttingDown)
+    details_->Update(ReportParts(FExc.GetBugReportHeader()), ReportParts(FExc.GetBugReportSections()));
 }
 
 void TExceptionBox::Show() {
@@ -222,7 +230,7 @@ bool TExceptionBox::Run() {
       continue;
     }
     if (HandleKey(msg)) continue;
-    if (FEdit && msg.hwnd == FEdit) {
+    if (details_ && msg.hwnd == details_->Content()) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
       continue;
@@ -324,6 +332,7 @@ void TExceptionBox::DoDetails() {
 void TExceptionBox::CloseMainWnd() {
   if (!IsWindow(FMainWnd)) return;
   FShuttingDown = true;
+  details_.reset();
   KillTimer(FMainWnd, kCountdownTimer);
   DestroyWindow(FMainWnd);
   // Closed from a sent message, the loop would wait in GetMessage for ever.
@@ -467,9 +476,14 @@ LRESULT TExceptionBox::DialogWndMethod(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       return TRUE;
     }
+    case WM_NOTIFY: {
+      LRESULT result = 0;
+      if (details_ && details_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return result;
+      break;
+    }
     case WM_CTLCOLORSTATIC:
       // The read-only report reads on white, as an editable text would.
-      if (reinterpret_cast<HWND>(lParam) == FEdit) {
+      if (details_ && reinterpret_cast<HWND>(lParam) == details_->Content()) {
         SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
         return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
       }
@@ -478,23 +492,19 @@ LRESULT TExceptionBox::DialogWndMethod(UINT msg, WPARAM wParam, LPARAM lParam) {
       reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {FMinSize.cx, FMinSize.cy};
       return 0;
     case WM_SIZE:
-      if (wParam == SIZE_RESTORED && FTabs) {
+      if (wParam == SIZE_RESTORED && details_) {
         int dx = LOWORD(lParam) - clientAtStart_.cx, dy = HIWORD(lParam) - clientAtStart_.cy;
         for (TREButton b : {bContinueApplication, bRestartApplication, bCloseApplication}) {
           const TBoxRect& r = layout_.buttons[b];
           if (buttons_[b]) SetWindowPos(buttons_[b], nullptr, r.x + dx, r.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         }
         const TBoxRect& t = layout_.tabs;
-        SetWindowPos(FTabs, nullptr, 0, 0, t.width + dx, t.height + dy, SWP_NOMOVE | SWP_NOZORDER);
-        RECT inner{t.x, t.y, t.x + t.width + dx, t.y + t.height + dy};
-        SendMessageW(FTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&inner));
-        SetWindowPos(FEdit, nullptr, inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top,
-                     SWP_NOZORDER);
+        details_->Resize(RECT{t.x, t.y, t.x + t.width + dx, t.y + t.height + dy});
       }
       return 0;
     default:
       if (msg == kMsgReportChanged && wParam == 1357 && lParam == 2468) {
-        if (FEdit && !FShuttingDown) SetWindowTextW(FEdit, W(FExc.GetBugReport(false, 0)));
+        UpdateDetails();
         return 0;
       }
       if (msg == kMsgShowDetails) {

@@ -4,12 +4,14 @@
 #include <windows.h>
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <vector>
 
 #include "reporter/ui/box/BoxLayout.h"
 #include "reporter/ui/box/ExceptionBox.h"
 #include "reporter/ui/box/GdiExtents_win.h"
+#include "reporter/ui/details/DetailsView_win.h"
 
 namespace ruvex {
 
@@ -44,6 +46,7 @@ class TExceptionBox {
   void Build();
   void CreateButtons();
   void CreateDetails();
+  void UpdateDetails();
   void Show();
   // Keys of the loop; true when the key was taken.
   bool HandleKey(const MSG& msg);
@@ -64,7 +67,8 @@ class TExceptionBox {
   TBoxFonts fonts_;
   TBoxLayout layout_;
   HWND FMainWnd = nullptr;
-  HWND text_ = nullptr, FIcoWnd = nullptr, FTabs = nullptr, FEdit = nullptr;
+  HWND text_ = nullptr, FIcoWnd = nullptr;
+  std::unique_ptr<TDetailsView> details_;
   std::array<HWND, kButtonCount> buttons_{};
   std::array<TGlyph, kButtonCount> glyphs_;
   TGlyph bigIcon_;

@@ -2,6 +2,7 @@
 // the controls stand where the pure layout puts them, real key input runs
 // the box's operations, the clipboard gets the text, the countdown acts.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -195,8 +196,22 @@ TEST(ExceptionBoxDesktop, CtrlCCopiesTheMessageOrTheReport) {
 
   TBoxTestException details;
   details->SetAutoShowBugReport(true);
+  auto header = details->GetBugReportHeader();
+  header->SetContent(u"date/time", u"2024-03-07, 09:05:02, 42ms");
+  header->SetContent(u"exception class", u"EAccessViolation");
+  auto sections = details->GetBugReportSections();
+  sections->SetContent(u"main thread ($1f4)", u"0040a1b2 +012 Kelvane.exe KV.Work  88 +3 RunTarget\r\n"
+                                             u"0040b3c4 +004 Kelvane.exe KV.Work 120 +1 Main");
+  sections->SetContent(u"modules", u"00400000 Kelvane.exe  1.0.0.0  C:\\Apps\\Kelvane.exe\r\n"
+                                   u"77000000 ntdll.dll    10.0.1   C:\\Windows\\System32\\ntdll.dll\r\n"
+                                   u"76000000 kernel32.dll 10.0.1   C:\\Windows\\System32\\kernel32.dll");
   BoxRun shown(details);
-  shown.Run([&](HWND) {
+  int tabs = 0, rows = 0;
+  shown.Run([&](HWND box) {
+    HWND tabControl = FindWindowExW(box, nullptr, L"SysTabControl32", nullptr);
+    tabs = static_cast<int>(SendMessageW(tabControl, TCM_GETITEMCOUNT, 0, 0));
+    HWND list = FindWindowExW(box, nullptr, L"SysListView32", nullptr);
+    rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     Press('C', {VK_CONTROL});
     Sleep(200);
     copied = ClipboardText();
@@ -206,6 +221,8 @@ TEST(ExceptionBoxDesktop, CtrlCCopiesTheMessageOrTheReport) {
     Press(VK_ESCAPE);
   });
   EXPECT_EQ(copied, kSampleReport);
+  EXPECT_EQ(tabs, 3) << "general, call stack, modules";
+  EXPECT_EQ(rows, 2) << "the header fields as rows";
 }
 
 TEST(ExceptionBoxDesktop, CountdownActsUnlessAKeyComesFirst) {
