@@ -1,5 +1,7 @@
 #include "reporter/ui/details/DetailsModel.h"
 
+#include "reporter/ui/details/ThreadLayout.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -356,6 +358,8 @@ TListModel SplitAutomatically(std::u16string_view text) {
 
 TListModel TabModel(std::u16string_view tabName, std::u16string_view content) {
   if (StartsWith(content, u">> will be")) return SplitAutomatically(content);
+  if (StartsWith(content, u">> internal") || tabName == u"call stack" || tabName == u"call stacks")
+    return ThreadLayout(content);
   auto lines = TrimmedLines(content);
   if (tabName == u"general") return WithCaptions(TabSplit(lines), u"description|value", false);
   if (tabName == u"cpu regs") return Detected(lines, u"reg.|content", true, true);
