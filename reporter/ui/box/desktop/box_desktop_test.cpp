@@ -120,6 +120,7 @@ class BoxRun {
     TBoxLayoutInput input;
     input.plan = &plan;
     input.screen = BoxScreen();
+    input.hasIcon = kind == TBoxKind::full && LoadGlyph(GetModuleHandleW(nullptr), L"REIBIG", 32);
     expected = LayOutBox(input, extents);
     RECT client;
     GetClientRect(box, &client);
@@ -149,7 +150,15 @@ bool Has(const std::vector<TExceptAction>& actions, TExceptAction a) {
 TEST(ExceptionBoxDesktop, FullBoxEscapeContinues) {
   TBoxTestException t;
   BoxRun run(t);
-  run.Run([](HWND box) {
+  COLORREF glyph = 0, icon = 0;
+  run.Run([&](HWND box) {
+    HDC screen = GetDC(nullptr);
+    POINT inSend{3 + 8, 3 + 8}, inIcon{9 + 16, 10 + 16};
+    ClientToScreen(GetDlgItem(box, kFirstButtonId + bSendBugReport), &inSend);
+    ClientToScreen(box, &inIcon);
+    glyph = GetPixel(screen, inSend.x, inSend.y);
+    icon = GetPixel(screen, inIcon.x, inIcon.y);
+    ReleaseDC(nullptr, screen);
     PNVBitmap shot = TakeScreenShot(false, false);
     ASSERT_TRUE(shot);
     RECT r;
@@ -158,6 +167,9 @@ TEST(ExceptionBoxDesktop, FullBoxEscapeContinues) {
     EXPECT_TRUE(shot->SavePng(std::u16string(path.begin(), path.end()), TPngFormat::pf300kb));
     Press(VK_ESCAPE);
   });
+  EXPECT_EQ(glyph, RGB(0xE0, 0x40, 0x20)) << "the send glyph at offset 3";
+  EXPECT_EQ(icon, RGB(0x10, 0x60, 0xC0)) << "the big icon at 9, 10";
+  EXPECT_EQ(run.expected.text.x, 51);
   EXPECT_TRUE(run.expected.stacked);
   EXPECT_EQ(run.expected.rows, 3);
   EXPECT_TRUE(Has(t.fake.firing.Actions(), eaContinueApplication));
