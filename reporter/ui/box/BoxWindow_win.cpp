@@ -435,7 +435,8 @@ LRESULT CALLBACK TExceptionBox::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, L
   try {
     return self->DialogWndMethod(msg, wParam, lParam);
   } catch (...) {
-    // The box stays usable whatever one message did.
+    // The box stays usable whatever one message did; the core hears of it.
+    if (self->hooks_.internalException) self->hooks_.internalException();
     return 0;
   }
 }

@@ -22,6 +22,8 @@ struct TBoxHooks {
   // Runs work queued for the main thread while the box is open there.
   std::function<void()> synchronize;
   bool beep = true;
+  // The core's handler of the reporter's own faults, for one thrown inside the box.
+  std::function<void()> internalException;
   // A call-stack row of the details view for a running development environment.
   std::function<void(const std::u16string& line)> jumpRequest;
 };
