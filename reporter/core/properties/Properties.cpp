@@ -10,6 +10,7 @@ namespace ruvex {
 
 const TREDefaultProperty kDefaultProperties[kDefaultPropertyCount] = {
     RB("Enabled", false), RB("NoSettings", true), RB("CheckFileCrc", true),
+    // FreezeTimeout counts seconds; the watchdog reads values below 1 as 60.
     RB("CheckFreeze", false), RI("FreezeTimeout", 60), RB("WindowsLogo", false),
     RB("ReportLeaks", false), RB("CrashOnOverrun", false), RB("CrashOnUnderrun", false),
     RB("AutoSave", true), RB("AutoSaveIfNotSent", true), RB("AutoSend", false),
