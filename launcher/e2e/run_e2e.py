@@ -282,6 +282,14 @@ def snapshot(wine, label):
     return exports, sorted(listing)
 
 
+def registry_changes(before, after):
+    """The first lines that differ between two sets of exports, for the failure message."""
+    def lines(exports):
+        return {line for data in exports for line in data.decode("utf-16", "replace").splitlines()}
+    old, new = lines(before), lines(after)
+    return {"gone": sorted(old - new)[:10], "new": sorted(new - old)[:10]}
+
+
 def check_help(wine, failures, records_root):
     out = wine.work / "help-output.txt"
     records = records_root / "help"
@@ -388,7 +396,7 @@ def run_all(wine, failures, args, configs, records_root, silent):
         if not case.records:
             silent.append(folder)
     after = snapshot(wine, "after")
-    failures.check(before[0] == after[0], "the launches changed the registry")
+    failures.check(before[0] == after[0], f"the launches changed the registry: {registry_changes(before[0], after[0])}")
     changed = sorted(set(before[1]) ^ set(after[1]))
     failures.check(not changed, f"the launches changed drive C: {changed[:10]}")
 
