@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Kelvane.exe end to end under wine64.
+"""Kelvane.exe end to end under wine64 (or wine32, in the i386 guest).
 
 Sets up one private wine prefix for the run, registers recording stand-ins
 under the browsers' real registry keys, as the user's default choice and as
@@ -9,6 +9,10 @@ command line, its start-up flags and show state, its current folder. Also
 checks help mode with redirected streams, the "Application Error" box (read
 under a private Xvfb by a helper that presses its OK button), and that a
 series of launches leaves the registry and drive C: untouched.
+
+In the i386 guest (scripts/e2e-i386) the same cases run against the 32-bit
+program: --bits 32, a prefix copied from the guest image's prepared one
+(its set-up takes a minute there), and longer waits for the slow machine.
 """
 import argparse
 import os
@@ -41,6 +45,11 @@ ELECTRON_PROJECT = E2E + "\\electron app"
 STARTER = E2E + "\\tools\\startwith.exe"
 HELP_TEXT = (b"Switches: \r\nConfiguration file, example /configfile:C:\\Temp\\Kelvane.ini\r\n"
              b"help, example /help\r\n\r\n")
+# What a short run checks: help, a browser, the debug manager, the missing page.
+SMOKE_CASES = ("chrome", "debug-manager", "local-missing")
+# Waits are multiplied by this (--time-scale): emulated machines are slower.
+time_scale = 1.0
+
 USER_CHOICE = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\http"
 
 
@@ -80,7 +89,7 @@ class Wine:
         out_path = stdout_path or (self.work / "last-output.txt")
         with open(out_path, "wb") as out:
             return subprocess.run(command, env=env, cwd=self.work, stdin=stdin, stdout=out,
-                                  stderr=subprocess.STDOUT, timeout=timeout).returncode
+                                  stderr=subprocess.STDOUT, timeout=timeout * time_scale).returncode
 
     def start(self, args, stdout_path, display=None):
         env = dict(self.env, DISPLAY=display) if display else self.env
@@ -125,6 +134,8 @@ def setup_prefix(wine, args):
     if wine.prefix.exists():
         wine.kill_server()
         shutil.rmtree(wine.prefix)
+    if args.prefix_from:
+        shutil.copytree(args.prefix_from, wine.prefix, symlinks=True)
     subprocess.run([str(SOURCE_ROOT / "cmake" / "wine-prefix.sh"), str(wine.prefix)], check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     recorder = Path(args.recorder)
@@ -167,7 +178,7 @@ def record(exe, command_line, show, cwd=None):
 
 def read_records(folder, expected_count, wait_seconds=15.0):
     """The records a run's stand-ins wrote, waiting (bounded) for the expected count."""
-    deadline = time.monotonic() + wait_seconds
+    deadline = time.monotonic() + wait_seconds * time_scale
     while True:
         files = sorted(folder.glob("*.rec"))
         if len(files) >= expected_count or time.monotonic() > deadline:
@@ -271,6 +282,30 @@ def snapshot(wine, label):
     return exports, sorted(listing)
 
 
+# Wine's own display-driver keys: written whenever wine sets up its desktop,
+# which on a slow machine may happen again between the two snapshots. The
+# launcher never touches them.
+WINE_DISPLAY_KEYS = "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\"
+
+
+def registry_lines(exports):
+    """The exported keys and values, less wine's display-driver keys."""
+    kept, skipping = [], False
+    for data in exports:
+        for line in data.decode("utf-16", "replace").splitlines():
+            if line.startswith("["):
+                skipping = line.startswith(WINE_DISPLAY_KEYS)
+            if not skipping:
+                kept.append(line)
+    return kept
+
+
+def registry_changes(before, after):
+    """The first lines that differ between two sets of exports, for the failure message."""
+    old, new = set(registry_lines(before)), set(registry_lines(after))
+    return {"gone": sorted(old - new)[:10], "new": sorted(new - old)[:10]}
+
+
 def check_help(wine, failures, records_root):
     out = wine.work / "help-output.txt"
     records = records_root / "help"
@@ -329,9 +364,10 @@ def check_error_boxes(wine, failures, args, configs, records_root):
         for (name, command, class_name, message), records in zip(boxes, folders):
             box_text = wine.work / f"{name}-box.txt"
             reader = wine.start([E2E + "\\tools\\boxreader.exe", "Application Error", unix_to_windows(box_text),
-                                 "30000"], wine.work / f"{name}-reader-output.txt", display=display)
+                                 str(int(30000 * time_scale))], wine.work / f"{name}-reader-output.txt",
+                                display=display)
             rc = wine.run(command, records=records, display=display, timeout=60)
-            reader_rc = reader.wait(timeout=40)
+            reader_rc = reader.wait(timeout=40 * time_scale)
             failures.check(rc == 1, f"{name}: exit code {rc}, expected 1")
             failures.check(reader_rc == 0, f"{name}: no box titled Application Error (reader {reader_rc})")
             text = box_text.read_text(encoding="utf-8") if box_text.exists() else ""
@@ -339,7 +375,7 @@ def check_error_boxes(wine, failures, args, configs, records_root):
             head = f"Exception {class_name} in module Project1.exe at "
             address = lines[0][len(head):-1] if lines else ""
             ok = (len(lines) == 2 and lines[0].startswith(head) and lines[0].endswith(".")
-                  and len(address) == 16 and all(c in "0123456789ABCDEF" for c in address)  # a 64-bit address
+                  and len(address) == args.bits // 4 and all(c in "0123456789ABCDEF" for c in address)
                   and lines[1] == message)
             failures.check(ok, f"{name}: box text {text!r}")
     finally:
@@ -351,11 +387,73 @@ def check_error_boxes(wine, failures, args, configs, records_root):
     return folders
 
 
+def run_all(wine, failures, args, configs, records_root, silent):
+    """Every case: launches, the untouched registry and drive C:, the error boxes."""
+    silent.append(run_case(wine, failures, Case("missing-browser", "URL=localhost:8000\nBrowser=7"), configs,
+                           records_root))
+    wine.reg("add", "HKCR\\Applications\\opera.exe\\shell\\open\\command", "/ve", "/d", f'{OPERA} "%1"', "/f")
+    wine.reg("add", USER_CHOICE + "\\UserChoice", "/v", "ProgId", "/d", "ChromeHTML", "/f")
+
+    cases = launch_cases()
+    for case in cases:  # the configuration files are written before the snapshot
+        write_config(configs, case)
+    # Wine sets up its desktop and display driver, writing to the registry,
+    # when a program first needs them (the shell, the command interpreter):
+    # that happens once, before the comparison.
+    for case in cases:
+        if case.name in ("shell-url", "electron"):
+            warm_up = records_root / "warm-up" / case.name
+            warm_up.mkdir(parents=True)
+            wine.run([case.exe, "/configfile:" + E2E + "\\configs\\" + case.name + ".ini"], records=warm_up)
+            read_records(warm_up, len(case.records))
+    before = snapshot(wine, "before")
+    for case in cases:
+        folder = run_case(wine, failures, case, configs, records_root)
+        if not case.records:
+            silent.append(folder)
+    after = snapshot(wine, "after")
+    failures.check(registry_lines(before[0]) == registry_lines(after[0]), f"the launches changed the registry: {registry_changes(before[0], after[0])}")
+    changed = sorted(set(before[1]) ^ set(after[1]))
+    failures.check(not changed, f"the launches changed drive C: {changed[:10]}")
+
+    # Newer systems keep the current choice apart; it wins over the stale legacy one.
+    wine.reg("add", USER_CHOICE + "\\UserChoiceLatest\\ProgId", "/v", "ProgId", "/d", "OperaStable", "/f")
+    run_case(wine, failures, Case("default-current-choice", "URL=localhost:8000",
+                                  [record(OPERA, f"{OPERA} " + TARGET, 1)]), configs, records_root)
+
+    # Edge registered, its executable gone: the shell gets Edge's protocol.
+    wine.reg("add", "HKCR\\MSEdgeHTM\\shell\\open\\command", "/ve", "/d", f'"{E2E}\\gone\\msedge.exe" %1', "/f")
+    wine.reg("add", "HKCR\\microsoft-edge", "/v", "URL Protocol", "/d", "", "/f")
+    wine.reg("add", "HKCR\\microsoft-edge\\shell\\open\\command", "/ve", "/d", f'"{SHELL}" "%1"', "/f")
+    run_case(wine, failures, Case("edge-protocol", "URL=localhost:8000\nBrowser=5\nDebug=1",
+                                  [record(SHELL, f'"{SHELL}" "microsoft-edge:{TARGET}"', None)]),
+             configs, records_root)
+
+    silent += check_error_boxes(wine, failures, args, configs, records_root)
+    return len(launch_cases()) + 8
+
+
+def run_smoke(wine, failures, configs, records_root, silent):
+    """A few launches, for when the whole suite does not fit the time."""
+    for case in launch_cases():
+        if case.name in SMOKE_CASES:
+            folder = run_case(wine, failures, case, configs, records_root)
+            if not case.records:
+                silent.append(folder)
+    return len(SMOKE_CASES) + 1
+
+
 def main():
+    global time_scale
     parser = argparse.ArgumentParser()
     for name in ("kelvane", "recorder", "boxreader", "startwith", "work"):
         parser.add_argument("--" + name, required=True)
+    parser.add_argument("--bits", type=int, choices=(32, 64), default=64, help="of the program under test")
+    parser.add_argument("--prefix-from", help="a prepared wine prefix to copy instead of setting one up")
+    parser.add_argument("--time-scale", type=float, default=1.0, help="factor for every wait")
+    parser.add_argument("--smoke", action="store_true", help="help and " + ", ".join(SMOKE_CASES) + " only")
     args = parser.parse_args()
+    time_scale = args.time_scale
     started = time.monotonic()
     work = Path(args.work).resolve()
     if work.exists():
@@ -363,6 +461,7 @@ def main():
     work.mkdir(parents=True)
     wine = Wine(work / "wineprefix", work)
     failures = Failures()
+    count = 0
     try:
         if not failures.check(setup_prefix(wine, args), "setting up the registry failed"):
             return 1
@@ -372,54 +471,17 @@ def main():
         silent = []  # folders of runs that must start nothing, checked at the end
 
         silent.append(check_help(wine, failures, records_root))
-        silent.append(run_case(wine, failures, Case("missing-browser", "URL=localhost:8000\nBrowser=7"), configs,
-                               records_root))
-        wine.reg("add", "HKCR\\Applications\\opera.exe\\shell\\open\\command", "/ve", "/d", f'{OPERA} "%1"', "/f")
-        wine.reg("add", USER_CHOICE + "\\UserChoice", "/v", "ProgId", "/d", "ChromeHTML", "/f")
-
-        cases = launch_cases()
-        for case in cases:  # the configuration files are written before the snapshot
-            write_config(configs, case)
-        # Wine sets up its desktop and display driver, writing to the registry,
-        # when a program first needs them (the shell, the command interpreter):
-        # that happens once, before the comparison.
-        for case in cases:
-            if case.name in ("shell-url", "electron"):
-                warm_up = records_root / "warm-up" / case.name
-                warm_up.mkdir(parents=True)
-                wine.run([case.exe, "/configfile:" + E2E + "\\configs\\" + case.name + ".ini"], records=warm_up)
-                read_records(warm_up, len(case.records))
-        before = snapshot(wine, "before")
-        for case in cases:
-            folder = run_case(wine, failures, case, configs, records_root)
-            if not case.records:
-                silent.append(folder)
-        after = snapshot(wine, "after")
-        failures.check(before[0] == after[0], "the launches changed the registry")
-        changed = sorted(set(before[1]) ^ set(after[1]))
-        failures.check(not changed, f"the launches changed drive C: {changed[:10]}")
-
-        # Newer systems keep the current choice apart; it wins over the stale legacy one.
-        wine.reg("add", USER_CHOICE + "\\UserChoiceLatest\\ProgId", "/v", "ProgId", "/d", "OperaStable", "/f")
-        run_case(wine, failures, Case("default-current-choice", "URL=localhost:8000",
-                                      [record(OPERA, f"{OPERA} " + TARGET, 1)]), configs, records_root)
-
-        # Edge registered, its executable gone: the shell gets Edge's protocol.
-        wine.reg("add", "HKCR\\MSEdgeHTM\\shell\\open\\command", "/ve", "/d", f'"{E2E}\\gone\\msedge.exe" %1', "/f")
-        wine.reg("add", "HKCR\\microsoft-edge", "/v", "URL Protocol", "/d", "", "/f")
-        wine.reg("add", "HKCR\\microsoft-edge\\shell\\open\\command", "/ve", "/d", f'"{SHELL}" "%1"', "/f")
-        run_case(wine, failures, Case("edge-protocol", "URL=localhost:8000\nBrowser=5\nDebug=1",
-                                      [record(SHELL, f'"{SHELL}" "microsoft-edge:{TARGET}"', None)]),
-                 configs, records_root)
-
-        silent += check_error_boxes(wine, failures, args, configs, records_root)
+        if args.smoke:
+            count = run_smoke(wine, failures, configs, records_root, silent)
+        else:
+            count = run_all(wine, failures, args, configs, records_root, silent)
         for folder in silent:
             left = read_records(folder, 0, 0)
             failures.check(not left, f"{folder.name}: started {left}, expected nothing")
     finally:
         wine.kill_server()
-    count = len(launch_cases()) + 8
-    print(f"{count} end-to-end cases in {time.monotonic() - started:.1f} s, {len(failures.messages)} failures")
+    print(f"{count} end-to-end cases ({args.bits}-bit) in {time.monotonic() - started:.1f} s, "
+          f"{len(failures.messages)} failures")
     return 1 if failures.messages else 0
 
 
