@@ -12,6 +12,7 @@
 #include "common/win/NativeHandles.h"
 #include "reporter/core/fields/Fields.h"
 #include "reporter/core/reportfile/ReportFileWriter.h"
+#include "reporter/delivery/mailprograms/MapiMail.h"
 #include "reporter/delivery/sending/SendConfig.h"
 #include "reporter/ui/ProgressAlert.h"
 
@@ -39,8 +40,6 @@ struct TMailRequest {
   const TPreparedAttachments* attachments = nullptr;
   IProgressAlert* progress = nullptr;
 };
-
-enum class TMapiResult { mrFailed = 0, mrSent = 1, mrCancelled = 2 };
 
 class IDeliveryChannels {
  public:

@@ -1,11 +1,25 @@
 #include "reporter/delivery/sending/MailChannels.h"
 
+#include "reporter/delivery/mailprograms/Mailto.h"
 #include "reporter/delivery/transport/TlsStream.h"
 
 namespace ruvex {
 
 TMailChannels::TMailChannels(TMailChannelParts parts) : parts_(std::move(parts)) {
   if (!parts_.mail.newStream) parts_.mail.newStream = [] { return CreateTlsStream(CreateTcpStream()); };
+  if (!parts_.mapi)
+    parts_.mapi = [](const TMailRequest& request, bool silent, kelvane::TWindowHandle parent) {
+      const TPreparedAttachments none;
+      const TPreparedAttachments& files = request.attachments ? *request.attachments : none;
+      return SendMailViaMapi(SystemMapiHost(),
+                             PlanMapiMail(request.recipients, request.subject, request.body, silent,
+                                          files.sendAsNames, files.paths),
+                             parent);
+    };
+  if (!parts_.mailto)
+    parts_.mailto = [](const std::u16string& recipients, const std::u16string& subject, const std::u16string& body) {
+      return SendMailViaMailto(SystemMailtoHost(), recipients, subject, body);
+    };
 }
 
 bool TMailChannels::InternetReachable(bool mayDial) { return !parts_.reachable || parts_.reachable(mayDial); }

@@ -1,7 +1,8 @@
 #pragma once
 // The delivery channels as the program has them: SMTP through TSmtp over a
-// socket with TLS, the other channels through the functions given (each
-// unset channel fails, silently, as a channel does).
+// socket with TLS, Simple MAPI and the mailto handler of the system unless
+// others are given, the rest through the functions given (an unset one
+// fails, silently, as a channel does).
 #include <functional>
 
 #include "reporter/delivery/sending/DeliveryChannels.h"
