@@ -7,6 +7,10 @@ namespace ruvex {
 
 TMailChannels::TMailChannels(TMailChannelParts parts) : parts_(std::move(parts)) {
   if (!parts_.mail.newStream) parts_.mail.newStream = [] { return CreateTlsStream(CreateTcpStream()); };
+  if (!parts_.reachable)
+    parts_.reachable = [options = parts_.reachability, lock = parts_.loaderLockHeld](bool mayDial) {
+      return CheckInternetReachable(mayDial, options, SystemReachabilityProbe(), lock);
+    };
   if (!parts_.mapi)
     parts_.mapi = [](const TMailRequest& request, bool silent, kelvane::TWindowHandle parent) {
       const TPreparedAttachments none;
@@ -22,7 +26,7 @@ TMailChannels::TMailChannels(TMailChannelParts parts) : parts_(std::move(parts))
     };
 }
 
-bool TMailChannels::InternetReachable(bool mayDial) { return !parts_.reachable || parts_.reachable(mayDial); }
+bool TMailChannels::InternetReachable(bool mayDial) { return parts_.reachable(mayDial); }
 
 bool TMailChannels::Upload(const TUploadRequest& request) { return parts_.upload && parts_.upload(request); }
 

@@ -5,6 +5,7 @@
 // fails, silently, as a channel does).
 #include <functional>
 
+#include "reporter/delivery/reachability/Reachability.h"
 #include "reporter/delivery/sending/DeliveryChannels.h"
 #include "reporter/delivery/smtp/MailDelivery.h"
 
@@ -13,7 +14,9 @@ namespace ruvex {
 struct TMailChannelParts {
   TSmtpModuleOptions smtpOptions;
   TMailServices mail;  // newStream unset: a TCP stream with TLS
-  std::function<bool(bool mayDial)> reachable;  // unset: assumed online
+  TReachabilityOptions reachability;            // AssumeOnline and the echo's limits
+  std::function<bool()> loaderLockHeld;         // no connection test while it is held
+  std::function<bool(bool mayDial)> reachable;  // unset: the system's check
   std::function<bool(const TUploadRequest&)> upload;
   std::function<TMapiResult(const TMailRequest&, bool silent, kelvane::TWindowHandle)> mapi;
   std::function<bool(const std::u16string&, const std::u16string&, const std::u16string&)> mailto;

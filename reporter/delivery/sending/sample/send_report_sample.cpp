@@ -2,7 +2,10 @@
 // screenshot, SMTP client mode) to a real server, for the server checks:
 //   send_report_sample --work DIR --server HOST --port N [--tls] [--ssl]
 //       [--account A] [--password P] [--trust-ca FILE.der] [--no-check]
-//       [--long-lines]
+//       [--long-lines] [--long-report] [--channel smtp|mapi|mailto]
+//       [--delete-source]
+// With mapi the mail program gets the report by Simple MAPI; with mailto
+// MAPI is tried first (as by default) and then the mailto handler.
 // DIR holds bugreport.qbr, app.log and app.ini; the report copy and the
 // archive are made in DIR\send. Prints "result N" (the delivery result).
 #include <cstdio>
@@ -18,7 +21,7 @@
 
 namespace {
 
-std::u16string Report(bool longLines) {
+std::u16string Report(bool longLines, bool longReport) {
   std::u16string report =
       u"date/time         : 2024-03-07, 09:05:02\r\n"
       u"computer name     : BUILDBOX\r\n"
@@ -30,6 +33,8 @@ std::u16string Report(bool longLines) {
       u".\r\n"
       u"end of stack";
   if (longLines) report += u"\r\n" + std::u16string(1500, u'x') + u"\r\n" + std::u16string(3000, u'y');
+  // Far more than a command line holds once escaped, each character two bytes.
+  if (longReport) report += u"\r\n" + std::u16string(20000, u'\u00e4');
   return report;
 }
 
@@ -43,7 +48,8 @@ int main(int argc, char** argv) {
   config.recipients = u"Support <support@example.org>";
   config.subject = u"Kelvane bug report: EAccessViolation";
   config.body = u"please find the bug report attached\r\n.\r\nthe line above was a single dot";
-  bool longLines = false;
+  bool longLines = false, longReport = false;
+  std::string channel = "smtp";
   ruvex::TTlsOptions tls;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -57,6 +63,9 @@ int main(int argc, char** argv) {
     else if (arg == "--password") config.smtp.password = U16(next());
     else if (arg == "--no-check") tls.checkCertificate = false;
     else if (arg == "--long-lines") longLines = true;
+    else if (arg == "--long-report") longReport = true;
+    else if (arg == "--channel") channel = next();
+    else if (arg == "--delete-source") config.attach.deleteBugReportFile = true;
     else if (arg == "--trust-ca") {
       if (!TrustRootCertificate(next())) std::printf("trust failed\n");
     } else {
@@ -65,6 +74,9 @@ int main(int argc, char** argv) {
     }
   }
   if (work.empty()) return 2;
+  config.channels.smtpClient = channel == "smtp";
+  config.channels.mapi = channel == "mapi" || channel == "mailto";
+  config.channels.mailto = channel == "mailto";
 
   config.attach.attachBugReport = config.attach.attachBugReportFile = true;
   config.attach.bugReportSendAs = u"bugreport.qbr";
@@ -97,8 +109,9 @@ int main(int argc, char** argv) {
         p[2] = 200;
       }
   }
-  ruvex::TSendRequest request{Report(longLines), screenShot, {}, false, true};
+  // The mailto handler is offered only to a user who is there.
+  ruvex::TSendRequest request{Report(longLines, longReport), screenShot, {}, false, channel != "mailto"};
   const ruvex::TDeliveryResult result = ruvex::SendBugReportNow(request, config, env, channels);
   std::printf("result %d\n", static_cast<int>(result));
-  return result == ruvex::TDeliveryResult::drSent ? 0 : 1;
+  return result == ruvex::TDeliveryResult::drNotSent ? 1 : 0;
 }
