@@ -6,7 +6,7 @@ records its command line. Checks the calls exactly, the cut of a long
 report in the mailto URL, and what happens to the bug report file.
 
 Usage: mail_programs_check.py SAMPLE.exe STANDIN_DIR WORK"""
-import os, shutil, subprocess, sys, tempfile, urllib.parse
+import os, shutil, subprocess, sys, tempfile, time, urllib.parse
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
@@ -56,6 +56,17 @@ def send(name, answer, *args):
                 KELVANE_MAILTO_RECORD=windows_path(os.path.join(folder, "mailto.txt")))
     result = [line.split()[1] for line in text.splitlines() if line.startswith("result ")]
     return (result[0] if result else "none: " + text[-300:]), folder
+
+
+def wait_for_record(path, within=20):
+    """The started mail program runs on after the sample: its record comes when it comes."""
+    end = time.time() + within
+    while time.time() < end:
+        if os.path.exists(path) and os.path.getsize(path) > 0:
+            time.sleep(0.3)  # written in one go; a moment for the close
+            return open(path, "rb").read().decode("ascii")
+        time.sleep(0.2)
+    return ""
 
 
 def read_record(folder):
@@ -113,8 +124,7 @@ def main():
     result, folder = send("mailto", 2, "--channel", "mailto", "--long-report", "--delete-source")
     check(result == "3", "mailto: the mail program was started, which is not a delivery (%s)" % result)
     check(os.path.exists(os.path.join(folder, "record.txt")), "mailto: MAPI was tried first")
-    line = open(os.path.join(folder, "mailto.txt"), "rb").read().decode("ascii") \
-        if os.path.exists(os.path.join(folder, "mailto.txt")) else ""
+    line = wait_for_record(os.path.join(folder, "mailto.txt"))
     prefix = '"%s" "mailto:' % recorder
     check(line.startswith(prefix + "Support%20%3Csupport@example.org%3E?subject=Kelvane%20bug%20report%3A%20"
                                    "EAccessViolation&body="), "mailto: the URL in place of %%1 (%s)" % line[:160])
