@@ -26,9 +26,14 @@ void TBackgroundSends::WaitAll() {
     std::lock_guard<std::mutex> hold(lock_);
     running.swap(threads_);
   }
-  for (auto& thread : running)
-    if (thread.joinable() && thread.get_id() != std::this_thread::get_id()) thread.join();
-    else if (thread.joinable()) thread.detach();
+  for (auto& thread : running) {
+    if (!thread.joinable()) continue;
+    // A send waiting for itself would never end.
+    if (thread.get_id() == std::this_thread::get_id())
+      thread.detach();
+    else
+      thread.join();
+  }
 }
 
 }  // namespace ruvex
