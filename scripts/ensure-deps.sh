@@ -14,7 +14,7 @@ else
            g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 \
            libz-mingw-w64-dev wine64 wine xvfb python3 unzip libzydis-dev libcapstone-dev \
            p7zip-full pngcheck python3-pil imagemagick libpng-dev lld llvm \
-           python3-aiosmtpd python3-dnspython python3-unicorn python3-multipart php-cli php-soap python3-bugzilla curl openssl)
+           python3-aiosmtpd python3-dnspython python3-unicorn python3-multipart php-cli php-soap python3-bugzilla curl openssl exim4-daemon-light)
 fi
 for pkg in "${wanted[@]}"; do
   have_pkg "$pkg" || need+=("$pkg")

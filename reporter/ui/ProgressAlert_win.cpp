@@ -25,6 +25,18 @@ constexpr int kIconId = 100;
 constexpr DWORD kIconResourceSize = 40 + 4 * 32 * 32;
 
 
+// What a window whose object is gone needs to give its parent back.
+struct TParentRestore {
+  HWND parent;
+  bool wasEnabled;
+};
+constexpr wchar_t kParentRestoreProp[] = L"RuvexProgressParentRestore";
+
+void RestoreParent(HWND parent, bool wasEnabled) {
+  EnableWindow(parent, wasEnabled);
+  if (wasEnabled) SetForegroundWindow(parent);
+}
+
 class TIProgressAlert final : public TProgressAlertBase {
  public:
   TIProgressAlert(std::u16string title, HMODULE module, std::u16string bitmapName)
@@ -42,7 +54,12 @@ class TIProgressAlert final : public TProgressAlertBase {
         DestroyWindow(hwnd);
       } else {
         // The window outlives this object until its thread handles the
-        // close: it must not call back into us.
+        // close: it must not call back into us, but it still gives the
+        // parent back its state when it goes.
+        if (parent_) {
+          auto* restore = new TParentRestore{parent_, parentWasEnabled_};
+          if (!SetPropW(hwnd, kParentRestoreProp, restore)) delete restore;
+        }
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
       }
@@ -289,16 +306,21 @@ void TIProgressAlert::RefreshText() {
 void TIProgressAlert::Destroyed() {
   window_ = nullptr;
   icon_ = label_ = bar_ = nullptr;
-  if (parent_) {
-    EnableWindow(parent_, parentWasEnabled_);
-    if (parentWasEnabled_) SetForegroundWindow(parent_);
-  }
+  if (parent_) RestoreParent(parent_, parentWasEnabled_);
   parent_ = nullptr;
 }
 
 LRESULT CALLBACK TIProgressAlert::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<TIProgressAlert*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  if (!self) {
+    if (msg == WM_NCDESTROY) {
+      if (auto* restore = static_cast<TParentRestore*>(RemovePropW(hwnd, kParentRestoreProp))) {
+        RestoreParent(restore->parent, restore->wasEnabled);
+        delete restore;
+      }
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->Destroyed();

@@ -108,6 +108,8 @@ TEST(MailExchanger, FallbacksAndDomains) {
 
   EXPECT_EQ(MailDomainOf("Jo <jo@mail.example.org>"), "mail.example.org");
   EXPECT_EQ(MailDomainOf("example.org"), "example.org");
+  EXPECT_EQ(MailDomainOf("\"a@b\"@mail.example.org"), "mail.example.org");
+  EXPECT_EQ(MailDomainOf("jo@home (jo@work) <jo@real.example.org>"), "real.example.org");
   EXPECT_EQ(ShortDomainOf("a.b.c.example.org"), "c.example.org");
   EXPECT_EQ(ShortDomainOf("c.example.org"), "c.example.org");
 }

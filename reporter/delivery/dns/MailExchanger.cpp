@@ -3,7 +3,8 @@
 namespace ruvex {
 
 std::string MailDomainOf(std::string_view address) {
-  const std::size_t at = address.find('@');
+  // The last "@": a quoted local part or a name may hold one as well.
+  const std::size_t at = address.rfind('@');
   if (at != std::string_view::npos) address.remove_prefix(at + 1);
   if (!address.empty() && address.back() == '>') address.remove_suffix(1);
   return std::string(address);

@@ -9,7 +9,7 @@
 
 namespace ruvex {
 
-// The domain of an address: the text after the first "@", without a
+// The domain of an address: the text after the last "@", without a
 // trailing ">"; the short domain keeps its last three labels only.
 std::string MailDomainOf(std::string_view address);
 std::string ShortDomainOf(std::string_view domain);

@@ -293,6 +293,21 @@ TEST_F(Desktop, ProgressWindowGivesBackTheParentsState) {
   EXPECT_TRUE(IsWindowEnabled(window_));
 }
 
+TEST_F(Desktop, LastReferenceReleasedOnAnotherThreadGivesTheParentBack) {
+  for (const bool enabledBefore : {true, false}) {
+    SCOPED_TRACE(enabledBefore ? "parent enabled before" : "parent disabled before");
+    EnableWindow(window_, enabledBefore);
+    PProgressAlert alert = CreateProgressAlert(u"t", {}, u"");
+    ASSERT_TRUE(alert->Show(kelvane::FromHwnd(window_), true));
+    HWND hwnd = kelvane::ToHwnd(alert->WindowHandle());
+    EXPECT_FALSE(IsWindowEnabled(window_));
+    std::thread([held = std::move(alert)]() mutable { held.reset(); }).join();
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); }));
+    EXPECT_EQ(IsWindowEnabled(window_) != FALSE, enabledBefore);
+  }
+  EnableWindow(window_, TRUE);
+}
+
 // The icon from this program's resources, alpha-blended over the button
 // face: opaque red above, half-transparent blue and clear below.
 TEST_F(Desktop, ProgressWindowShowsItsIcon) {
