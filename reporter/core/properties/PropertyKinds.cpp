@@ -64,6 +64,18 @@ std::string FitKind(TREProperty& p, TPropertyType kind) {
   }
 }
 
+// Names the reporter reads although the default table leaves them out
+// (their default is false, 0 or empty): the kind each must have.
+bool ReadOutsideTheTable(const std::string& name, TPropertyType& kind) {
+  if (name == "CrashOnBuffer") return kind = ptBoolean, true;
+  if (name == "MinDebugInfo") return kind = ptString, true;
+  constexpr std::size_t kPrefix = 9;  // "Assistant" and its number
+  if (name.size() > kPrefix && name.compare(0, kPrefix, "Assistant") == 0 &&
+      name.find_first_not_of("0123456789", kPrefix) == std::string::npos)
+    return kind = ptString, true;
+  return false;
+}
+
 }  // namespace
 
 std::string CheckPropertyKinds(std::vector<TREProperty>& properties, const std::vector<int>& lines) {
@@ -71,7 +83,10 @@ std::string CheckPropertyKinds(std::vector<TREProperty>& properties, const std::
     TREProperty& p = properties[i];
     std::string why;
     const TREDefaultProperty* entry = FindDefaultProperty(p.name.c_str());
-    if (!entry)
+    TPropertyType outsideKind = ptString;
+    if (!entry && ReadOutsideTheTable(p.name, outsideKind))
+      why = FitKind(p, outsideKind);
+    else if (!entry)
       why = "unknown property '" + p.name + "'";
     else if (const TEnumeration* e = EnumerationOf(p.name))
       why = FitEnumeration(p, *e);

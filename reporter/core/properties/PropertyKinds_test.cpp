@@ -27,6 +27,10 @@ TEST(PropertyKinds, ValuesTakeTheKindTheReporterReads) {
       {"AutoRestart = 120", ptInteger, 120, false},
       {"SmtpServer = 'mail.example.org'", ptString, 0, false},
       {"SmtpServer = SomeIdentifier", ptString, 0, false},
+      // Read by the reporter although the default table leaves them out.
+      {"MinDebugInfo = 'abc'", ptString, 0, false},
+      {"CrashOnBuffer = 1", ptBoolean, 0, true},
+      {"Assistant12 = 'ContactForm'", ptString, 0, false},
   };
   for (const TCase& c : cases) {
     TSettingsTextResult r = ParseSettingsText(c.line);
@@ -49,6 +53,8 @@ TEST(PropertyKinds, UnknownNamesAndWrongKindsAreRefusedWithTheirLine) {
       {"Enabled = 'yes'", "line 1: Enabled takes True, False, 1 or 0"},
       {"AutoRestart = True", "line 1: AutoRestart takes an integer"},
       {"MailAddr = 12", "line 1: MailAddr takes a quoted string"},
+      {"MinDebugInfo = 5", "line 1: MinDebugInfo takes a quoted string"},
+      {"AssistantX = 'a'", "line 1: unknown property 'AssistantX'"},
       {"GnShowCfg = ssEverything",
        "line 1: GnShowCfg takes one of ssFullBox, ssAssistant, ssDetailBox, ssSimpleBox, ssNothing or its number 0 to 4"},
       {"GnShowCfg = 5",
